@@ -1,0 +1,7 @@
+#include "core/payload.h"
+
+namespace zell {
+
+PayloadHooks payloadHooks = {nullptr, nullptr};
+
+}  // namespace zell

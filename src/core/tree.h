@@ -1,0 +1,171 @@
+// The D-dimensional space-partition tree: the tree record, construction,
+// upward growth, and the mapping between coordinates and cell keys.
+//
+// Levels count upward: level 0 holds the finest cells (edge minNodeSize),
+// the root sits at level `depth` and covers [anchor, anchor + sizes[depth])
+// on every axis. Child number c selects the upper half on axis i when bit i
+// of c is set.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/node.h"
+#include "core/payload.h"
+#include "runtime/error.h"
+#include "runtime/ref.h"
+
+namespace zell {
+
+template <int D>
+using Coord = std::array<double, D>;
+template <int D>
+using Key = std::array<uint64_t, D>;
+
+// Keys are 64-bit, so a tree addresses at most 64 levels below its root.
+constexpr int64_t kMaxDepth = 64;
+
+// Truncates toward zero into 0 .. 2^64 - 1, saturating; NaN gives 0.
+inline uint64_t saturatingKey(double q) {
+  if (!(q >= 0.0)) return 0;
+  if (q >= 18446744073709551616.0) return UINT64_MAX;
+  return static_cast<uint64_t>(q);
+}
+
+template <int D>
+class Tree : public Counted {
+ public:
+  static constexpr int kChildren = 1 << D;
+
+  Coord<D> anchor{};
+  double minNodeSize = 0.0;
+  Node<D>* root = nullptr;
+  int64_t depth = 0;
+  std::vector<double> sizes;
+  Ref<PayloadCell> defaultCell;
+  NodeStore<D> store;
+
+  // A tree of one level-0 cell at `anchor`. `defaultObject` (may be null)
+  // becomes the default payload.
+  static Ref<Tree> create(double minSize, const Coord<D>& anchor, void* defaultObject) {
+    if (!(minSize > 0.0) || std::isinf(minSize)) raiseValue("minSize must be positive and finite");
+    for (double a : anchor)
+      if (!std::isfinite(a)) raiseValue("anchor must be finite");
+    Ref<Tree> tree = makeRef<Tree>();
+    tree->anchor = anchor;
+    tree->minNodeSize = minSize;
+    tree->sizes.push_back(minSize);
+    tree->defaultCell = makeRef<PayloadCell>();
+    if (defaultObject) tree->defaultCell->payload.set(defaultObject);
+    tree->root = tree->store.newNode();
+    return tree;
+  }
+
+  Tree() = default;
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+  ~Tree() {
+    // Release order: the default cell, the sizes, then the nodes.
+    defaultCell = Ref<PayloadCell>();
+    std::vector<double>().swap(sizes);
+    if (root) store.deleteNode(root);
+  }
+
+  // Edge length of a node at `level`; the runtime's index defect outside
+  // 0 .. depth.
+  double edge(int64_t level) const {
+    if (level < 0 || level >= static_cast<int64_t>(sizes.size()))
+      raiseIndex(level, static_cast<int64_t>(sizes.size()) - 1);
+    return sizes[static_cast<size_t>(level)];
+  }
+  double size() const { return edge(depth); }
+
+  // Comparisons are plain float ones, so a NaN component never makes a
+  // point outside.
+  bool contains(const Coord<D>& p) const { return inside(anchor, sizes.back(), p); }
+
+  // Grows the root upward until `p` lies inside. The whole growth is planned
+  // first: a point that is infinite, or that would need more than kMaxDepth
+  // levels or a non-finite extent, is refused before anything changes.
+  void growToContain(const Coord<D>& p) {
+    if (contains(p)) return;
+    int64_t steps = plannedGrowth(p);
+    for (int64_t i = 0; i < steps; ++i) growStep(p);
+  }
+
+  Key<D> coordToKey(const Coord<D>& p) {
+    growToContain(p);
+    // Rounding at the upper edge may give 2^depth; such a point belongs to
+    // the last cell, not to cell 0.
+    uint64_t last = depth >= 64 ? UINT64_MAX : (uint64_t{1} << depth) - 1;
+    Key<D> key;
+    for (int i = 0; i < D; ++i) {
+      uint64_t k = saturatingKey((p[i] - anchor[i]) / minNodeSize);
+      key[i] = k > last ? last : k;
+    }
+    return key;
+  }
+
+  // Minimum corner of the level-0 cell with key `k`; no growth, no range
+  // check.
+  Coord<D> keyToCoord(const Key<D>& k) const {
+    Coord<D> c;
+    for (int i = 0; i < D; ++i) c[i] = std::fma(static_cast<double>(k[i]), minNodeSize, anchor[i]);
+    return c;
+  }
+
+ private:
+  static bool inside(const Coord<D>& a, double edge, const Coord<D>& p) {
+    for (int i = 0; i < D; ++i)
+      if (p[i] < a[i] || a[i] + edge <= p[i]) return false;
+    return true;
+  }
+
+  int64_t plannedGrowth(const Coord<D>& p) const {
+    for (double x : p)
+      if (std::isinf(x)) raiseValue("coordinate must be finite to grow the tree to it");
+    Coord<D> a = anchor;
+    double s = sizes.back();
+    int64_t steps = 0;
+    while (!inside(a, s, p)) {
+      if (depth + steps >= kMaxDepth)
+        raiseValue("point lies too far away: the tree would need more than " +
+                   std::to_string(kMaxDepth) + " levels");
+      for (int i = 0; i < D; ++i)
+        if (p[i] < a[i]) a[i] -= s;
+      s = std::ldexp(minNodeSize, static_cast<int>(depth + steps + 1));
+      ++steps;
+      bool finite = std::isfinite(s);
+      for (double x : a) finite = finite && std::isfinite(x);
+      if (!finite) raiseValue("point lies too far away: the tree's extent would not be finite");
+    }
+    return steps;
+  }
+
+  // One step: a new root whose child c is the old root, c having bit i set
+  // where the point lies below the anchor on axis i.
+  void growStep(const Coord<D>& p) {
+    double s = sizes.back();
+    int below = 0;
+    for (int i = 0; i < D; ++i)
+      if (p[i] < anchor[i]) below |= 1 << i;
+    sizes.reserve(sizes.size() + 1);
+    Node<D>* newRoot = store.newNode();
+    try {
+      store.addChildren(*newRoot, below, root);
+    } catch (...) {
+      store.deleteNode(newRoot);
+      throw;
+    }
+    root = newRoot;
+    for (int i = 0; i < D; ++i)
+      if (below & (1 << i)) anchor[i] -= s;
+    ++depth;
+    sizes.push_back(std::ldexp(minNodeSize, static_cast<int>(depth)));
+  }
+};
+
+}  // namespace zell

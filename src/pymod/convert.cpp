@@ -1,0 +1,81 @@
+#include "pymod/convert.h"
+
+#include <climits>
+
+namespace zell {
+namespace py {
+
+void raiseConversionError(const std::string& typeName) {
+  raiseValue("Cannot convert python object to " + typeName);
+}
+
+namespace {
+
+// True (and the interpreter's error cleared) when `failed` signals a
+// pending Python error.
+bool clearedError(bool failed) {
+  if (!failed || !pyLib.PyErr_Occurred()) return false;
+  pyLib.PyErr_Clear();
+  return true;
+}
+
+}  // namespace
+
+void fromPy(Object* o, double& out) {
+  double x = pyLib.PyFloat_AsDouble(o);
+  if (clearedError(x == -1.0)) raiseConversionError("float");
+  out = x;
+}
+
+void fromPy(Object* o, uint64_t& out) {
+  PyRef number = PyRef::steal(pyLib.PyNumber_Long(o));
+  if (!number) {
+    if (clearedError(true)) raiseConversionError("uint");
+    raise(ErrorKind::AssertionDefect, "int() conversion failed without an error");
+  }
+  unsigned long long v = pyLib.PyLong_AsUnsignedLongLong(number.get());
+  if (clearedError(v == ULLONG_MAX)) raiseConversionError("uint");
+  out = v;
+}
+
+void fromPy(Object* o, uint8_t& out) {
+  long long v = pyLib.PyLong_AsLongLong(o);
+  if (clearedError(v == -1)) raiseConversionError("uint8");
+  out = static_cast<uint8_t>(v);  // the low 8 bits; callers check the range
+}
+
+void fromPy(Object* o, std::string& out) {
+  if (!readText(o, out))
+    raiseValue(std::string("Can't convert python obj of type '") + typeName(o) + "' to string");
+}
+
+void fromPy(Object* o, PyRef& out) { out = PyRef::borrow(o); }
+
+Object* toPy(double value) { return checked(pyLib.Py_BuildValue("d", value)); }
+Object* toPy(uint64_t value) {
+  return checked(pyLib.Py_BuildValue("K", static_cast<unsigned long long>(value)));
+}
+Object* toPy(int64_t value) { return checked(pyLib.Py_BuildValue("L", static_cast<long long>(value))); }
+Object* toPy(bool value) { return checked(pyLib.PyBool_FromLong(value)); }
+Object* toPy(PyRef object) { return object ? object.release() : newNone(); }
+
+Object* toPy(const std::string& bytes) {
+  if (bytes.size() > static_cast<size_t>(INT32_MAX))
+    raiseRange(static_cast<int64_t>(bytes.size()), 0, INT32_MAX);
+  Ssize size = static_cast<Ssize>(bytes.size());
+  if (Object* text = pyLib.Py_BuildValue("s#", bytes.data(), size)) return text;
+  pyLib.PyErr_Clear();
+  if (Object* raw = pyLib.Py_BuildValue("y#", bytes.data(), size)) return raw;
+  pyLib.PyErr_Clear();
+  raise(ErrorKind::AssertionDefect, "could not build a string of the result");
+}
+
+Object* toPy(const std::vector<uint64_t>& values) {
+  PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(values.size()))));
+  for (size_t i = 0; i < values.size(); ++i)
+    pyLib.PyList_SetItem(list.get(), static_cast<Ssize>(i), toPy(values[i]));
+  return list.release();
+}
+
+}  // namespace py
+}  // namespace zell

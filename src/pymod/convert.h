@@ -1,0 +1,86 @@
+// Conversion of values between Python objects and native form, chosen by
+// the native type. Python-to-native conversions raise ValueError with the
+// conversion's message (the binder reports it as TypeError); native-to-
+// Python conversions return a new reference.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/climber.h"
+#include "core/tree.h"
+#include "pymod/errors.h"
+#include "pymod/pyref.h"
+
+namespace zell {
+namespace py {
+
+[[noreturn]] void raiseConversionError(const std::string& typeName);
+
+// Python to native.
+void fromPy(Object* o, double& out);
+void fromPy(Object* o, uint64_t& out);
+void fromPy(Object* o, uint8_t& out);
+void fromPy(Object* o, std::string& out);  // str (as UTF-8) or bytes
+void fromPy(Object* o, PyRef& out);        // any object, None included
+
+// A list or tuple of exactly N numbers ("array[0..N-1, float]" or
+// "array[0..N-1, uint]" when it is not one).
+template <class T>
+struct ElementName;
+template <>
+struct ElementName<double> {
+  static constexpr const char* text = "float";
+};
+template <>
+struct ElementName<uint64_t> {
+  static constexpr const char* text = "uint";
+};
+
+template <class T, size_t N>
+void fromPy(Object* o, std::array<T, N>& out) {
+  Ssize (*size)(Object*);
+  Object* (*item)(Object*, Ssize);
+  if (isOfType(o, pyLib.PyList_Type)) {
+    size = pyLib.PyList_Size;
+    item = pyLib.PyList_GetItem;
+  } else if (isOfType(o, pyLib.PyTuple_Type)) {
+    size = pyLib.PyTuple_Size;
+    item = pyLib.PyTuple_GetItem;
+  } else {
+    size = nullptr;
+    item = nullptr;
+  }
+  if (!size || size(o) != static_cast<Ssize>(N))
+    raiseConversionError("array[0.." + std::to_string(N - 1) + ", " + ElementName<T>::text + "]");
+  for (size_t i = 0; i < N; ++i) fromPy(item(o, static_cast<Ssize>(i)), out[i]);
+}
+
+// Native to Python.
+Object* toPy(double value);
+Object* toPy(uint64_t value);
+Object* toPy(int64_t value);
+Object* toPy(bool value);
+Object* toPy(PyRef object);  // null becomes None
+Object* toPy(const std::string& bytes);  // str when valid UTF-8, else bytes
+Object* toPy(const std::vector<uint64_t>& values);
+
+// Trees and climbers become new instances of their classes (objects.h).
+template <int D>
+Object* toPy(Ref<Tree<D>> tree);
+template <int D>
+Object* toPy(Climber<D> climber);
+
+// A new list of N items.
+template <class T, size_t N>
+Object* toPy(const std::array<T, N>& values) {
+  PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(N))));
+  for (size_t i = 0; i < N; ++i)
+    pyLib.PyList_SetItem(list.get(), static_cast<Ssize>(i), toPy(values[i]));
+  return list.release();
+}
+
+}  // namespace py
+}  // namespace zell

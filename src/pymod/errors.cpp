@@ -1,0 +1,124 @@
+#include "pymod/errors.h"
+
+namespace zell {
+namespace py {
+
+Object* glueException = nullptr;
+
+Object* raiseInPython(const Error& error) {
+  std::string className = std::string("pyglue.") + kindName(error.kind());
+  // A new class per error: the pending error holds the only reference.
+  Object* type = pyLib.PyErr_NewException(className.c_str(), glueException, nullptr);
+  if (!type) return nullptr;  // the interpreter's own error is pending
+  std::string message = "Unexpected error encountered: " + error.message();
+  pyLib.PyErr_SetString(type, message.c_str());
+  decRef(type);
+  return nullptr;
+}
+
+Object* raiseTypeError(const std::string& message) {
+  pyLib.PyErr_SetString(pyLib.PyExc_TypeError, message.c_str());
+  return nullptr;
+}
+
+bool readText(Object* object, std::string& out) {
+  PyRef encoded;
+  Object* bytes = object;
+  if (isOfType(object, pyLib.PyUnicode_Type)) {
+    encoded = PyRef::steal(pyLib.PyUnicode_AsUTF8String(object));
+    if (!encoded) {
+      pyLib.PyErr_Clear();
+      raiseValue("Can't convert python obj to string");
+    }
+    bytes = encoded.get();
+  } else if (!isOfType(object, pyLib.PyBytes_Type)) {
+    return false;
+  }
+  char* data = nullptr;
+  Ssize size = 0;
+  if (pyLib.PyBytes_AsStringAndSize(bytes, &data, &size) != 0) {
+    pyLib.PyErr_Clear();
+    raiseValue("Can't convert python obj to string");
+  }
+  out.assign(data, static_cast<size_t>(size));
+  return true;
+}
+
+namespace {
+
+struct ErrorRow {
+  Object* PyLib::*pythonClass;
+  ErrorKind kind;
+};
+
+// The last matching row wins, so subclasses follow their bases.
+const ErrorRow kPythonErrors[] = {
+    {&PyLib::PyExc_ArithmeticError, ErrorKind::ArithmeticDefect},
+    {&PyLib::PyExc_FloatingPointError, ErrorKind::FloatingPointDefect},
+    {&PyLib::PyExc_OverflowError, ErrorKind::OverflowDefect},
+    {&PyLib::PyExc_ZeroDivisionError, ErrorKind::DivByZeroDefect},
+    {&PyLib::PyExc_AssertionError, ErrorKind::AssertionDefect},
+    {&PyLib::PyExc_OSError, ErrorKind::OSError},
+    {&PyLib::PyExc_IOError, ErrorKind::IOError},
+    {&PyLib::PyExc_ValueError, ErrorKind::ValueError},
+    {&PyLib::PyExc_EOFError, ErrorKind::EOFError},
+    {&PyLib::PyExc_MemoryError, ErrorKind::OutOfMemDefect},
+    {&PyLib::PyExc_KeyError, ErrorKind::KeyError},
+    {&PyLib::PyExc_IndexError, ErrorKind::IndexDefect},
+};
+
+ErrorKind kindOfPythonError(Object* type) {
+  ErrorKind kind = ErrorKind::Exception;
+  for (const ErrorRow& row : kPythonErrors)
+    if (pyLib.PyErr_GivenExceptionMatches(type, pyLib.*row.pythonClass)) kind = row.kind;
+  // On 3.x IOError is another name of OSError.
+  if (kind == ErrorKind::IOError && pyLib.major == 3) kind = ErrorKind::OSError;
+  return kind;
+}
+
+std::string textOfError(Object* object) {
+  PyRef text = PyRef::steal(pyLib.PyObject_Str(object));
+  std::string out;
+  if (!text) pyLib.PyErr_Clear();
+  if (!text || !readText(text.get(), out))
+    raise(ErrorKind::AssertionDefect, "Can not stringify exception");
+  return out;
+}
+
+}  // namespace
+
+void raisePythonError() {
+  Object *type = nullptr, *value = nullptr, *traceback = nullptr;
+  pyLib.PyErr_Fetch(&type, &value, &traceback);
+  if (!type) raise(ErrorKind::AssertionDefect, "no Python error is pending");
+  pyLib.PyErr_NormalizeException(&type, &value, &traceback);
+  PyRef typeRef = PyRef::steal(type), valueRef = PyRef::steal(value);
+  PyRef tracebackRef = PyRef::steal(traceback);
+  std::string valueText = textOfError(value);
+  std::string typeText = textOfError(type);
+  raise(kindOfPythonError(type), typeText + ": " + valueText);
+}
+
+PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
+                    std::vector<std::pair<const char*, PyRef>> kwargs) {
+  PyRef method = PyRef::steal(pyLib.PyObject_GetAttrString(object, name));
+  if (!method) {
+    pyLib.PyErr_Clear();  // replaced by the error below
+    raiseValue(std::string("No callable attribute: ") + name);
+  }
+  PyRef tuple = PyRef::steal(checked(pyLib.PyTuple_New(static_cast<Ssize>(args.size()))));
+  for (size_t i = 0; i < args.size(); ++i)
+    pyLib.PyTuple_SetItem(tuple.get(), static_cast<Ssize>(i), args[i].release());
+  PyRef dict;
+  if (!kwargs.empty()) {
+    dict = PyRef::steal(checked(pyLib.PyDict_New()));
+    for (auto& kw : kwargs)
+      if (pyLib.PyDict_SetItemString(dict.get(), kw.first, kw.second.get()) != 0) raisePythonError();
+  }
+  PyRef result = PyRef::steal(pyLib.PyObject_Call(method.get(), tuple.get(), dict.get()));
+  if (!result) raisePythonError();
+  return result;
+}
+
+}  // namespace py
+}  // namespace zell

@@ -1,0 +1,46 @@
+// Errors across the boundary, both ways: a native error that escapes an
+// operation becomes a Python exception of a class "pyglue.<kind>" derived
+// from PyGlueException; a Python error met while the module calls into
+// Python becomes a native error by a fixed table.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pymod/pyref.h"
+#include "runtime/error.h"
+
+namespace zell {
+namespace py {
+
+// The module's exception class, "pyglue.PyGlueException"; one reference is
+// kept for the life of the process.
+extern Object* glueException;
+
+// Sets a new "pyglue.<kind>" exception with the message "Unexpected error
+// encountered: <message>"; returns null for the handler to return.
+Object* raiseInPython(const Error& error);
+
+// Sets TypeError with `message`; returns null.
+Object* raiseTypeError(const std::string& message);
+
+// Takes the pending Python error and raises it as a native error.
+[[noreturn]] void raisePythonError();
+
+// Returns `result`, or raises the pending Python error when it is null.
+inline Object* checked(Object* result) {
+  if (!result) raisePythonError();
+  return result;
+}
+
+// Calls object.name(*args, **kwargs) and returns the new reference.
+PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
+                    std::vector<std::pair<const char*, PyRef>> kwargs = {});
+
+// Reads a str (as UTF-8) or bytes object into `out`. False for any other
+// type; ValueError "Can't convert python obj to string" when encoding fails.
+bool readText(Object* object, std::string& out);
+
+}  // namespace py
+}  // namespace zell

@@ -1,0 +1,65 @@
+#include "pymod/instance.h"
+
+#include "pymod/errors.h"
+
+namespace zell {
+namespace py {
+
+namespace {
+const ClassDesc* lookupTable[8];
+int lookupCount = 0;
+}  // namespace
+
+void registerClassForLookup(const ClassDesc* cls) {
+  if (lookupCount == 8) raise(ErrorKind::AssertionDefect, "too many classes");
+  lookupTable[lookupCount++] = cls;
+}
+
+const ClassDesc* classOfType(Object* type) {
+  for (int i = 0; i < lookupCount; ++i)
+    if (lookupTable[i]->pyType == type) return lookupTable[i];
+  return nullptr;
+}
+
+void releaseNative(NativeHeader* h) {
+  if (--h->refs == 0) h->cls->destroy(h);
+}
+
+void initPyHeader(Object* o, Object* type) {
+  auto* base = reinterpret_cast<unsigned char*>(o) + pyLib.headerOffset;
+  Ssize count = 1;
+  std::memcpy(base + layout::kObjectRefcnt, &count, sizeof count);
+  std::memcpy(base + layout::kObjectType, &type, sizeof type);
+}
+
+InstanceRef toInstance(Object* o, const ClassDesc& expected) {
+  if (!classOfType(typeOf(o))) raiseValue(std::string("Cannot convert python object to ") + expected.name);
+  InstanceRef ref(headerOf(o));
+  if (ref.get()->cls != &expected) raiseObjectConversion();
+  return ref;
+}
+
+void deallocInstance(Object* o) { releaseNative(headerOf(o)); }
+
+// Calling a class directly ignores its arguments and gives an instance
+// that holds no tree.
+Object* newInstanceOfType(Object* type, Object*, Object*) {
+  const ClassDesc* cls = classOfType(type);
+  if (!cls) return raiseInPython(Error(ErrorKind::AssertionDefect, "not a class of this module"));
+  try {
+    NativeHeader* h = cls->makeEmpty(*cls);
+    h->refs = 1;
+    initPyHeader(pyObjectOf(h), type);
+    return pyObjectOf(h);
+  } catch (const std::bad_alloc&) {
+    return raiseInPython(Error(ErrorKind::OutOfMemDefect, "out of memory"));
+  }
+}
+
+// The instances' memory belongs to the native allocator and is released by
+// deallocInstance; the interpreter has no reason to call this, and doing
+// nothing is the only safe answer if it does.
+void freeNativeObj(void*) {}
+
+}  // namespace py
+}  // namespace zell

@@ -1,0 +1,187 @@
+#include "pymod/pylib.h"
+
+#include <dlfcn.h>
+#include <link.h>
+
+#include <cstdio>
+#include <string>
+
+#include "runtime/error.h"
+
+namespace zell {
+namespace py {
+
+PyLib pyLib;
+
+namespace {
+
+bool loaded = false;
+thread_local bool attached = false;
+
+enum class Mode : uint8_t {
+  Required,  // missing: "Symbol not loaded"; skipped when an earlier
+             // alternative already filled the entry
+  Optional,  // missing: the entry stays empty (unless already filled)
+  Unless,    // required only when the name in `unless` is not exported;
+             // then it fills the entry
+};
+
+struct Row {
+  const char* name;
+  size_t entry;  // offset of the field in PyLib
+  Mode mode;
+  const char* unless;
+  bool deref;  // an exported variable holding an object pointer
+};
+
+#define ENTRY(field) offsetof(PyLib, field)
+#define REQ(name) {#name, ENTRY(name), Mode::Required, nullptr, false}
+#define OPT(name) {#name, ENTRY(name), Mode::Optional, nullptr, false}
+#define REQ_AS(name, field) {#name, ENTRY(field), Mode::Required, nullptr, false}
+#define OPT_AS(name, field) {#name, ENTRY(field), Mode::Optional, nullptr, false}
+#define UNLESS(name, field, other) {#name, ENTRY(field), Mode::Unless, #other, false}
+#define EXC(name) {#name, ENTRY(name), Mode::Required, nullptr, true}
+
+// Resolution order; the first missing required name stops the load.
+const Row kRows[] = {
+    REQ_AS(_Py_BuildValue_SizeT, Py_BuildValue),
+    REQ(PyTuple_New), REQ(PyTuple_Size), REQ(PyTuple_GetItem), REQ(PyTuple_SetItem),
+    REQ_AS(_Py_NoneStruct, None),
+    REQ(PyType_Ready), REQ(PyType_GenericNew), REQ(PyModule_AddObject),
+    REQ(PyList_New), REQ(PyList_Size), REQ(PyList_GetItem), REQ(PyList_SetItem),
+    REQ(PyObject_Call), REQ(PyObject_IsTrue), REQ(PyObject_GetAttrString),
+    REQ(PyObject_SetAttrString), REQ(PyObject_Dir), REQ(PyObject_Str), REQ(PyObject_GetIter),
+    REQ(PyObject_GetItem), REQ(PyObject_SetItem), REQ(PyObject_RichCompareBool),
+    OPT(PyObject_GetBuffer), OPT(PyBuffer_Release),
+    REQ(PyIter_Next), REQ(PyNumber_Long), REQ(PyLong_AsLongLong), REQ(PyLong_AsUnsignedLongLong),
+    REQ(PyFloat_AsDouble), REQ(PyBool_FromLong),
+    REQ(PyBool_Type), REQ(PyFloat_Type), REQ(PyComplex_Type), REQ(PyCapsule_Type),
+    REQ(PyTuple_Type), REQ(PyList_Type), REQ(PyUnicode_Type), REQ(PySuper_Type),
+    OPT(PyBytes_Type), REQ_AS(PyString_Type, PyBytes_Type),
+    OPT(PyUnicode_FromString), REQ_AS(PyString_FromString, PyUnicode_FromString),
+    REQ(PyType_IsSubtype),
+    OPT(PyComplex_AsCComplex),
+    UNLESS(PyComplex_RealAsDouble, PyComplex_RealAsDouble, PyComplex_AsCComplex),
+    UNLESS(PyComplex_ImagAsDouble, PyComplex_ImagAsDouble, PyComplex_AsCComplex),
+    OPT(PyUnicode_CompareWithASCIIString),
+    UNLESS(PyString_AsString, PyString_AsString, PyUnicode_CompareWithASCIIString),
+    OPT(PyUnicode_AsUTF8String), OPT_AS(PyUnicodeUCS4_AsUTF8String, PyUnicode_AsUTF8String),
+    REQ_AS(PyUnicodeUCS2_AsUTF8String, PyUnicode_AsUTF8String),
+    OPT(PyBytes_AsStringAndSize), OPT(PyBytes_FromStringAndSize),
+    UNLESS(PyString_AsStringAndSize, PyBytes_AsStringAndSize, PyBytes_AsStringAndSize),
+    UNLESS(PyString_FromStringAndSize, PyBytes_FromStringAndSize, PyBytes_AsStringAndSize),
+    REQ(PyDict_Type), REQ(PyDict_New), REQ(PyDict_Size), REQ(PyDict_GetItemString),
+    REQ(PyDict_SetItemString), REQ(PyDict_GetItem), REQ(PyDict_SetItem), REQ(PyDict_Keys),
+    REQ(PyDict_Values), REQ(PyDict_Contains),
+    REQ(PyErr_Clear), REQ(PyErr_SetString), REQ(PyErr_Occurred), EXC(PyExc_TypeError),
+    REQ(PyCapsule_New), REQ(PyCapsule_GetPointer), REQ(PyImport_ImportModule),
+    REQ(PyEval_GetBuiltins), REQ(PyEval_GetGlobals), REQ(PyEval_GetLocals), REQ(PyCFunction_NewEx),
+    REQ(PyErr_Fetch), REQ(PyErr_NormalizeException), REQ(PyErr_GivenExceptionMatches),
+    REQ(PyErr_NewException),
+    EXC(PyExc_ArithmeticError), EXC(PyExc_FloatingPointError), EXC(PyExc_OverflowError),
+    EXC(PyExc_ZeroDivisionError), EXC(PyExc_AssertionError), EXC(PyExc_OSError),
+    EXC(PyExc_IOError), EXC(PyExc_ValueError), EXC(PyExc_EOFError), EXC(PyExc_MemoryError),
+    EXC(PyExc_IndexError), EXC(PyExc_KeyError),
+    REQ(Py_IncRef), REQ(Py_DecRef),
+};
+
+#undef ENTRY
+#undef REQ
+#undef OPT
+#undef REQ_AS
+#undef OPT_AS
+#undef UNLESS
+#undef EXC
+
+void*& slot(PyLib& lib, size_t entry) {
+  return *reinterpret_cast<void**>(reinterpret_cast<char*>(&lib) + entry);
+}
+
+[[noreturn]] void symNotLoadedErr(const char* name) {
+  raiseValue(std::string("Symbol not loaded: ") + name);
+}
+
+void resolve(const Row& row, SymbolLookup lookup, void* context, PyLib& lib) {
+  void*& entry = slot(lib, row.entry);
+  if (row.mode == Mode::Unless) {
+    if (lookup(context, row.unless)) return;
+  } else if (entry) {
+    return;  // an earlier alternative filled it
+  }
+  void* address = lookup(context, row.name);
+  if (!address) {
+    if (row.mode == Mode::Optional) return;
+    symNotLoadedErr(row.name);
+  }
+  entry = row.deref ? *static_cast<void**>(address) : address;
+}
+
+// A reference-tracing build exports its module-creation functions under
+// other names.
+size_t headerOffsetOf(SymbolLookup lookup, void* context) {
+  for (const char* name : {"PyModule_Create2", "Py_InitModule4_64", "Py_InitModule4"})
+    if (lookup(context, name)) return 0;
+  return 16;
+}
+
+void* dlLookup(void* handle, const char* name) { return dlsym(handle, name); }
+
+int findExporter(dl_phdr_info* info, size_t, void* out) {
+  // The main program comes first and has an empty name; dlopen(nullptr)
+  // gives its handle.
+  const char* name = info->dlpi_name && info->dlpi_name[0] ? info->dlpi_name : nullptr;
+  void* handle = dlopen(name, RTLD_LAZY | RTLD_NOLOAD);
+  if (!handle) return 0;
+  if (!dlsym(handle, "PyModule_AddObject")) {
+    dlclose(handle);
+    return 0;
+  }
+  *static_cast<void**>(out) = handle;  // kept open for the life of the process
+  return 1;
+}
+
+}  // namespace
+
+void readVersion(SymbolLookup lookup, void* context, PyLib& lib) {
+  using GetVersion = const char* (*)();
+  auto getVersion = reinterpret_cast<GetVersion>(lookup(context, "Py_GetVersion"));
+  if (!getVersion) raiseValue("Could not determine Python version");
+  const char* text = getVersion();
+  lib.major = lib.minor = lib.patch = 0;
+  if (std::sscanf(text, "%d.%d.%d", &lib.major, &lib.minor, &lib.patch) < 1)
+    raiseValue(std::string("Could not determine Python version: ") + text);
+}
+
+PyLib loadPyLib(SymbolLookup lookup, void* context) {
+  PyLib lib{};  // every entry starts empty
+  readVersion(lookup, context, lib);
+  lib.headerOffset = headerOffsetOf(lookup, context);
+  for (const Row& row : kRows) resolve(row, lookup, context, lib);
+  return lib;
+}
+
+bool havePyLib() { return loaded; }
+
+void findPythonDLL() {
+  if (loaded) return;
+  void* handle = nullptr;
+  dl_iterate_phdr(findExporter, &handle);
+  if (!handle) raiseValue("Could not find libpython");
+  pyLib = loadPyLib(dlLookup, handle);
+  pyLib.handle = handle;
+  loaded = true;
+}
+
+void attachThread() {
+  if (attached) return;
+  findPythonDLL();
+  attached = true;
+  if (pyLib.major != 2 && pyLib.major != 3)
+    raise(ErrorKind::AssertionDefect,
+          "unsupported interpreter major version " + std::to_string(pyLib.major));
+}
+
+void* lookupInInterpreter(const char* name) { return dlsym(pyLib.handle, name); }
+
+}  // namespace py
+}  // namespace zell

@@ -1,0 +1,183 @@
+// pyLib: the table of the running interpreter's entry points. The module
+// links no interpreter library; it finds the interpreter among the objects
+// loaded in the process and resolves every entry point by name, so one built
+// file serves every interpreter version.
+#pragma once
+
+#include <cstring>
+
+#include "pymod/capi.h"
+#include "pymod/layout.h"
+
+namespace zell {
+namespace py {
+
+struct PyLib {
+  void* handle = nullptr;
+  int major = 0, minor = 0, patch = 0;
+  // 16 on a reference-tracing build, whose objects carry two link words in
+  // front of the reference count; 0 otherwise.
+  size_t headerOffset = 0;
+
+  // values and tuples
+  Object* (*Py_BuildValue)(const char* format, ...);  // the size_t variant
+  Object* (*PyTuple_New)(Ssize);
+  Ssize (*PyTuple_Size)(Object*);
+  Object* (*PyTuple_GetItem)(Object*, Ssize);
+  int (*PyTuple_SetItem)(Object*, Ssize, Object*);
+  Object* None;
+  // types and modules
+  int (*PyType_Ready)(Object*);
+  void* PyType_GenericNew;
+  int (*PyModule_AddObject)(Object*, const char*, Object*);
+  // lists
+  Object* (*PyList_New)(Ssize);
+  Ssize (*PyList_Size)(Object*);
+  Object* (*PyList_GetItem)(Object*, Ssize);
+  int (*PyList_SetItem)(Object*, Ssize, Object*);
+  // objects
+  Object* (*PyObject_Call)(Object*, Object*, Object*);
+  int (*PyObject_IsTrue)(Object*);
+  Object* (*PyObject_GetAttrString)(Object*, const char*);
+  int (*PyObject_SetAttrString)(Object*, const char*, Object*);
+  Object* (*PyObject_Dir)(Object*);
+  Object* (*PyObject_Str)(Object*);
+  Object* (*PyObject_GetIter)(Object*);
+  Object* (*PyObject_GetItem)(Object*, Object*);
+  int (*PyObject_SetItem)(Object*, Object*, Object*);
+  int (*PyObject_RichCompareBool)(Object*, Object*, int);
+  void* PyObject_GetBuffer;  // optional
+  void* PyBuffer_Release;    // optional
+  // iteration and numbers
+  Object* (*PyIter_Next)(Object*);
+  Object* (*PyNumber_Long)(Object*);
+  long long (*PyLong_AsLongLong)(Object*);
+  unsigned long long (*PyLong_AsUnsignedLongLong)(Object*);
+  double (*PyFloat_AsDouble)(Object*);
+  Object* (*PyBool_FromLong)(long);
+  // type objects
+  Object* PyBool_Type;
+  Object* PyFloat_Type;
+  Object* PyComplex_Type;
+  Object* PyCapsule_Type;
+  Object* PyTuple_Type;
+  Object* PyList_Type;
+  Object* PyUnicode_Type;
+  Object* PySuper_Type;
+  Object* PyBytes_Type;                         // or PyString_Type
+  Object* (*PyUnicode_FromString)(const char*);  // or PyString_FromString
+  int (*PyType_IsSubtype)(Object*, Object*);
+  void* PyComplex_AsCComplex;
+  void* PyComplex_RealAsDouble;  // only without PyComplex_AsCComplex
+  void* PyComplex_ImagAsDouble;  // only without PyComplex_AsCComplex
+  int (*PyUnicode_CompareWithASCIIString)(Object*, const char*);
+  char* (*PyString_AsString)(Object*);  // only without the comparison above
+  Object* (*PyUnicode_AsUTF8String)(Object*);
+  int (*PyBytes_AsStringAndSize)(Object*, char**, Ssize*);    // or PyString_...
+  Object* (*PyBytes_FromStringAndSize)(const char*, Ssize);   // or PyString_...
+  // dictionaries
+  Object* PyDict_Type;
+  Object* (*PyDict_New)();
+  Ssize (*PyDict_Size)(Object*);
+  Object* (*PyDict_GetItemString)(Object*, const char*);
+  int (*PyDict_SetItemString)(Object*, const char*, Object*);
+  Object* (*PyDict_GetItem)(Object*, Object*);
+  int (*PyDict_SetItem)(Object*, Object*, Object*);
+  Object* (*PyDict_Keys)(Object*);
+  Object* (*PyDict_Values)(Object*);
+  int (*PyDict_Contains)(Object*, Object*);
+  // errors
+  void (*PyErr_Clear)();
+  void (*PyErr_SetString)(Object*, const char*);
+  Object* (*PyErr_Occurred)();
+  Object* PyExc_TypeError;
+  // capsules, import and evaluation
+  void* PyCapsule_New;
+  void* PyCapsule_GetPointer;
+  Object* (*PyImport_ImportModule)(const char*);
+  void* PyEval_GetBuiltins;
+  void* PyEval_GetGlobals;
+  void* PyEval_GetLocals;
+  void* PyCFunction_NewEx;
+  // error inspection
+  void (*PyErr_Fetch)(Object**, Object**, Object**);
+  void (*PyErr_NormalizeException)(Object**, Object**, Object**);
+  int (*PyErr_GivenExceptionMatches)(Object*, Object*);
+  Object* (*PyErr_NewException)(const char*, Object*, Object*);
+  // exception classes
+  Object* PyExc_ArithmeticError;
+  Object* PyExc_FloatingPointError;
+  Object* PyExc_OverflowError;
+  Object* PyExc_ZeroDivisionError;
+  Object* PyExc_AssertionError;
+  Object* PyExc_OSError;
+  Object* PyExc_IOError;
+  Object* PyExc_ValueError;
+  Object* PyExc_EOFError;
+  Object* PyExc_MemoryError;
+  Object* PyExc_IndexError;
+  Object* PyExc_KeyError;
+  // reference counting, through the interpreter so that immortal objects
+  // and debug builds are handled by it
+  void (*Py_IncRef)(Object*);
+  void (*Py_DecRef)(Object*);
+};
+
+// Resolves one exported name; null when the library does not export it.
+using SymbolLookup = void* (*)(void* context, const char* name);
+
+// Reads the version and builds the table from a lookup. Pure: raises
+// ValueError "Symbol not loaded: <name>" for the first missing required
+// name, and the version errors of readVersion.
+PyLib loadPyLib(SymbolLookup lookup, void* context);
+
+// Reads "major.minor.patch" from the start of Py_GetVersion(); missing
+// fields stay 0.
+void readVersion(SymbolLookup lookup, void* context, PyLib& lib);
+
+// The process-wide table; valid once havePyLib() is true.
+extern PyLib pyLib;
+bool havePyLib();
+
+// Makes sure pyLib exists, taking the first object loaded in the process
+// (main program first) that exports PyModule_AddObject. ValueError "Could
+// not find libpython" when none does.
+void findPythonDLL();
+
+// Attaches the calling thread (once per thread): makes sure pyLib exists and
+// checks that the interpreter is a 2.x or 3.x.
+void attachThread();
+
+// Resolves a name outside the table, from the interpreter's library.
+void* lookupInInterpreter(const char* name);
+
+// Object header access, shifted by the header offset.
+inline Object* typeOf(Object* o) {
+  Object* type;
+  std::memcpy(&type, reinterpret_cast<char*>(o) + pyLib.headerOffset + layout::kObjectType, sizeof type);
+  return type;
+}
+inline void incRef(Object* o) { pyLib.Py_IncRef(o); }
+inline void decRef(Object* o) { pyLib.Py_DecRef(o); }
+inline void decRefIfAny(Object* o) {
+  if (o) pyLib.Py_DecRef(o);
+}
+inline Object* newNone() {
+  incRef(pyLib.None);
+  return pyLib.None;
+}
+// The type's own name (tp_name), e.g. "int".
+inline const char* typeName(Object* o) {
+  const char* name;
+  std::memcpy(&name, reinterpret_cast<char*>(typeOf(o)) + pyLib.headerOffset + layout::kTypeName,
+              sizeof name);
+  return name;
+}
+// Instance check against a built-in type, subtypes included.
+inline bool isOfType(Object* o, Object* type) {
+  Object* t = typeOf(o);
+  return t == type || pyLib.PyType_IsSubtype(t, type);
+}
+
+}  // namespace py
+}  // namespace zell

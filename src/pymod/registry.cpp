@@ -1,0 +1,89 @@
+#include "pymod/registry.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "pymod/errors.h"
+
+namespace zell {
+namespace py {
+
+ModuleDesc* curModuleDef = nullptr;
+
+namespace {
+
+ModuleDesc& current() {
+  if (!curModuleDef) raise(ErrorKind::AssertionDefect, "registration without a module descriptor");
+  return *curModuleDef;
+}
+
+MethodDef entry(const char* name, Handler handler) {
+  return MethodDef{name, handler, kVarargsKeywords, nullptr};
+}
+
+// Type flags by interpreter: 2.x needs its feature bits, 3.x before 3.10
+// its default bit, and 3.10 on wants none.
+unsigned long typeFlags() {
+  if (pyLib.major == 2) return 0x201EBul;
+  if (pyLib.major == 3 && pyLib.minor < 10) return 1ul << 18;
+  return 0;
+}
+
+template <class T>
+void put(unsigned char* type, size_t offset, T value) {
+  std::memcpy(type + pyLib.headerOffset + offset, &value, sizeof value);
+}
+
+// A zero-filled type object, large enough for every interpreter, with the
+// slots this module uses. Its count starts at 1, as for a statically
+// declared type: the class lives for the whole process.
+Object* buildType(ClassDesc& cls) {
+  if (!havePyLib() || cls.pyType) raise(ErrorKind::AssertionDefect, "class built twice");
+  auto* type = static_cast<unsigned char*>(std::calloc(1, layout::kTypeAllocSize + pyLib.headerOffset));
+  if (!type) throw std::bad_alloc();
+  Ssize count = 1;
+  std::memcpy(type + pyLib.headerOffset + layout::kObjectRefcnt, &count, sizeof count);
+  if (cls.methods.empty() || cls.methods.back().name) cls.methods.push_back(MethodDef{nullptr, nullptr, 0, nullptr});
+  put(type, layout::kTypeName, cls.name);
+  put(type, layout::kTypeFlags, typeFlags());
+  put(type, layout::kTypeDealloc, &deallocInstance);
+  put(type, layout::kTypeNew, &newInstanceOfType);
+  put(type, layout::kTypeFree, &freeNativeObj);
+  put(type, layout::kTypeMethods, cls.methods.data());
+  auto* object = reinterpret_cast<Object*>(type);
+  if (pyLib.PyType_Ready(object) != 0) raisePythonError();
+  cls.pyType = object;
+  return object;
+}
+
+}  // namespace
+
+void addFunction(const char* name, Handler handler) { current().functions.push_back(entry(name, handler)); }
+
+void declareClass(ClassDesc& cls) {
+  std::vector<ClassDesc*>& types = current().types;
+  if (static_cast<int>(types.size()) > cls.index && types[cls.index] == &cls) return;
+  if (static_cast<int>(types.size()) != cls.index)
+    raise(ErrorKind::AssertionDefect, std::string("class registered out of order: ") + cls.name);
+  types.push_back(&cls);
+  registerClassForLookup(&cls);
+}
+
+void addMethod(ClassDesc& cls, const char* name, Handler handler) {
+  declareClass(cls);
+  cls.methods.push_back(entry(name, handler));
+}
+
+void addClasses(Object* module) {
+  for (ClassDesc* cls : current().types) {
+    if (!cls->pyType) buildType(*cls);
+    incRef(cls->pyType);  // taken over by PyModule_AddObject
+    if (pyLib.PyModule_AddObject(module, cls->name, cls->pyType) != 0) {
+      decRef(cls->pyType);
+      raisePythonError();
+    }
+  }
+}
+
+}  // namespace py
+}  // namespace zell
