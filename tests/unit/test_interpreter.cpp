@@ -1,0 +1,152 @@
+// The bridge to the interpreter, run inside a real embedded interpreter:
+// Python errors become native errors by the fixed table, calls into Python,
+// and the value conversions that need live objects.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "pymod/convert.h"
+#include "pymod/errors.h"
+
+using namespace zell;
+using namespace zell::py;
+
+namespace {
+
+// Starts the default python3's interpreter once for the whole run.
+bool startInterpreter() {
+  static int state = -1;
+  if (state >= 0) return state == 1;
+  state = 0;
+  void* handle = dlopen(ZELL_TEST_LIBPYTHON, RTLD_NOW | RTLD_GLOBAL);
+  if (!handle) return false;
+  setenv("PYTHONHOME", ZELL_TEST_PYTHONHOME, 1);
+  auto initialize = reinterpret_cast<void (*)(int)>(dlsym(handle, "Py_InitializeEx"));
+  if (!initialize) return false;
+  initialize(0);
+  pyLib = loadPyLib([](void* h, const char* name) { return dlsym(h, name); }, handle);
+  pyLib.handle = handle;
+  state = 1;
+  return true;
+}
+
+class InterpreterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!startInterpreter()) GTEST_SKIP() << "no interpreter library at " << ZELL_TEST_LIBPYTHON;
+    builtins = PyRef::steal(pyLib.PyImport_ImportModule("builtins"));
+    ASSERT_TRUE(builtins);
+  }
+  PyRef text(const char* s) { return PyRef::steal(pyLib.PyUnicode_FromString(s)); }
+  PyRef scope() { return PyRef::steal(pyLib.PyDict_New()); }
+  PyRef eval(const char* code) { return callMethodAux(builtins.get(), "eval", {text(code), scope()}); }
+  Error errorOf(const char* statement) {
+    try {
+      callMethodAux(builtins.get(), "exec", {text(statement), scope()});
+    } catch (const Error& e) {
+      EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr) << "the Python error was not taken";
+      return e;
+    }
+    ADD_FAILURE() << statement << " raised nothing";
+    return Error(ErrorKind::Exception, "");
+  }
+  PyRef builtins;
+};
+
+}  // namespace
+
+TEST_F(InterpreterTest, PythonErrorsMapToKindsByTheirMostSpecificRow) {
+  struct Case {
+    const char* statement;
+    ErrorKind kind;
+    const char* message;
+  } cases[] = {
+      {"1/0", ErrorKind::DivByZeroDefect, "<class 'ZeroDivisionError'>: division by zero"},
+      {"raise ArithmeticError('a')", ErrorKind::ArithmeticDefect, "<class 'ArithmeticError'>: a"},
+      {"raise FloatingPointError('f')", ErrorKind::FloatingPointDefect, "<class 'FloatingPointError'>: f"},
+      {"raise OverflowError('o')", ErrorKind::OverflowDefect, "<class 'OverflowError'>: o"},
+      {"assert False, 'no'", ErrorKind::AssertionDefect, "<class 'AssertionError'>: no"},
+      {"raise OSError('os')", ErrorKind::OSError, "<class 'OSError'>: os"},
+      {"raise IOError('io')", ErrorKind::OSError, "<class 'OSError'>: io"},  // one class on 3.x
+      {"raise FileNotFoundError('gone')", ErrorKind::OSError, "<class 'FileNotFoundError'>: gone"},
+      {"raise ValueError('v')", ErrorKind::ValueError, "<class 'ValueError'>: v"},
+      {"b'\\xff'.decode('utf-8')", ErrorKind::ValueError, nullptr},  // UnicodeDecodeError
+      {"raise EOFError('e')", ErrorKind::EOFError, "<class 'EOFError'>: e"},
+      {"raise MemoryError('m')", ErrorKind::OutOfMemDefect, "<class 'MemoryError'>: m"},
+      {"{}['k']", ErrorKind::KeyError, "<class 'KeyError'>: 'k'"},
+      {"[][1]", ErrorKind::IndexDefect, "<class 'IndexError'>: list index out of range"},
+      {"len(5)", ErrorKind::Exception, "<class 'TypeError'>: object of type 'int' has no len()"},
+      {"import pickle; pickle.dumps(lambda: 0)", ErrorKind::Exception, nullptr},
+  };
+  for (const Case& c : cases) {
+    Error e = errorOf(c.statement);
+    EXPECT_EQ(e.kind(), c.kind) << c.statement << ": " << kindName(e.kind());
+    if (c.message) {
+      EXPECT_EQ(e.message(), c.message);
+    }
+  }
+}
+
+TEST_F(InterpreterTest, AnErrorThatCannotBeTurnedIntoTextIsADefect) {
+  Error e = errorOf(
+      "class Mute(Exception):\n"
+      "    def __str__(self): raise RuntimeError('no text')\n"
+      "raise Mute()");
+  EXPECT_EQ(e.kind(), ErrorKind::AssertionDefect);
+  EXPECT_EQ(e.message(), "Can not stringify exception");
+}
+
+TEST_F(InterpreterTest, CallMethodAux) {
+  PyRef parsed = callMethodAux(builtins.get(), "int", {text("ff")}, {{"base", eval("16")}});
+  EXPECT_EQ(pyLib.PyLong_AsLongLong(parsed.get()), 255);
+  try {
+    callMethodAux(builtins.get(), "nope", {});
+    FAIL() << "a missing attribute was called";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::ValueError);
+    EXPECT_EQ(e.message(), "No callable attribute: nope");
+    EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr);
+  }
+}
+
+TEST_F(InterpreterTest, ConversionsClearTheInterpreterErrorTheyMeet) {
+  auto message = [](auto&& convert) -> std::string {
+    try {
+      convert();
+    } catch (const Error& e) {
+      EXPECT_EQ(e.kind(), ErrorKind::ValueError);
+      EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr);
+      return e.message();
+    }
+    return "converted";
+  };
+  double d;
+  uint64_t u;
+  uint8_t b;
+  std::string s;
+  EXPECT_EQ(message([&] { fromPy(text("x").get(), d); }), "Cannot convert python object to float");
+  EXPECT_EQ(message([&] { fromPy(eval("-1").get(), u); }), "Cannot convert python object to uint");
+  EXPECT_EQ(message([&] { fromPy(eval("2**64").get(), u); }), "Cannot convert python object to uint");
+  EXPECT_EQ(message([&] { fromPy(eval("[]").get(), u); }), "Cannot convert python object to uint");
+  EXPECT_EQ(message([&] { fromPy(eval("2**64").get(), b); }), "Cannot convert python object to uint8");
+  EXPECT_EQ(message([&] { fromPy(eval("'\\udcff'").get(), s); }), "Can't convert python obj to string");
+  EXPECT_EQ(message([&] { fromPy(eval("3.5").get(), s); }), "Can't convert python obj of type 'float' to string");
+  fromPy(eval("2**64 - 1").get(), u);
+  EXPECT_EQ(u, UINT64_MAX);  // the largest key is not mistaken for an error
+  fromPy(eval("-1").get(), b);
+  EXPECT_EQ(b, 255);
+  fromPy(eval("'\\u00e9'").get(), s);
+  EXPECT_EQ(s, "\xc3\xa9");
+}
+
+TEST_F(InterpreterTest, ByteStringResultsAreTextWhenValidUtf8) {
+  PyRef valid = PyRef::steal(toPy(std::string("h\xc3\xa9")));
+  PyRef invalid = PyRef::steal(toPy(std::string("\x92\x00\xff", 3)));
+  EXPECT_EQ(typeOf(valid.get()), pyLib.PyUnicode_Type);
+  EXPECT_EQ(typeOf(invalid.get()), pyLib.PyBytes_Type);
+  std::string back;
+  ASSERT_TRUE(readText(invalid.get(), back));
+  EXPECT_EQ(back, std::string("\x92\x00\xff", 3));
+}
