@@ -1,5 +1,10 @@
-// The climber record: a cursor standing on one node of one tree.
+// The climber: a cursor standing on one node of one tree. It moves only
+// downward, into a numbered child, and reads, stores and removes the
+// payload of its node. Child number c selects the upper half on axis i when
+// bit i of c is set.
 #pragma once
+
+#include <string>
 
 #include "core/tree.h"
 
@@ -7,11 +12,131 @@ namespace zell {
 
 template <int D>
 struct Climber {
-  Coord<D> corner{};           // minimum corner of the node's cell
-  Node<D>* node = nullptr;     // not counted: the tree keeps it alive
-  int64_t level = 0;           // level of `node`
-  Ref<Tree<D>> tree;           // the tree walked; null for an empty record
+  Coord<D> corner{};             // minimum corner of the node's cell
+  Node<D>* node = nullptr;       // not counted: the tree keeps it alive
+  int64_t level = 0;             // level of `node`
+  Ref<Tree<D>> tree;             // the tree walked; null for an empty record
   Ref<PayloadCell> defaultCell;  // the tree's own default cell
+  uint64_t generation = 0;       // the tree's generation when made
+
+  // A climber on the root of `tree`.
+  static Climber atRoot(Tree<D>& tree) {
+    Climber c;
+    c.corner = tree.anchor;
+    c.node = tree.root;
+    c.level = tree.depth;
+    c.tree = Ref<Tree<D>>(&tree);
+    c.defaultCell = tree.defaultCell;
+    c.generation = tree.generation;
+    return c;
+  }
+
+  // After a load only the root node is left of the old tree: a climber on
+  // it follows the root's new level and corner, any other is refused.
+  void ensureCurrent() {
+    if (generation == tree->generation) return;
+    if (node != tree->root)
+      raiseValue("the climber's node was replaced when the tree was loaded");
+    corner = tree->anchor;
+    level = tree->depth;
+    generation = tree->generation;
+  }
+
+  // Moves to child `childNr`. Checks, in order: the number, the level, the
+  // presence of children.
+  void climb(uint8_t childNr) {
+    if (childNr >= ChildSet<D>::kCount)
+      raise(ErrorKind::AssertionDefect, "zell(134, 9) `childNr < 2'u ^ D`");
+    double s = tree->edge(level - 1);
+    if (!node->children) raiseUnpack();
+    for (int i = 0; i < D; ++i) corner[i] += static_cast<double>((childNr >> i) & 1) * s;
+    --level;
+    node = node->children->at[childNr];
+  }
+
+  // Gives the node its children when it has none (never at level 0, where
+  // children would lie below the finest cells), then climbs.
+  void creativeClimb(uint8_t childNr) {
+    ensureChildren();
+    climb(childNr);
+  }
+  void ensureChildren() {
+    if (!node->children && level > 0) tree->store.addChildren(*node);
+  }
+
+  Climber climbClone(uint8_t childNr) const {
+    Climber copy = *this;
+    copy.climb(childNr);
+    return copy;
+  }
+  Climber creativeClimbClone(uint8_t childNr) {
+    Climber copy = *this;
+    copy.creativeClimb(childNr);
+    return copy;
+  }
+
+  double size() const { return tree->edge(level); }
+
+  // The payload in effect: the node's own, else the tree's default, else
+  // null.
+  void* dataOrDefault() const {
+    if (node->data.has()) return node->data.get();
+    return defaultCell->payload.get();
+  }
+  void* getData() const {
+    void* data = dataOrDefault();
+    if (!data) raise(ErrorKind::ZellExceptionNoneNode, "Can't get data, since it is none.");
+    return data;
+  }
+  void setData(void* object) { node->data.set(object); }
+  // Removes the node's own payload and hands over its count; the default is
+  // never extracted.
+  void* extractData() {
+    if (!node->data.has()) raise(ErrorKind::ZellExceptionNoneNode, "Cant get data, since it is none");
+    return node->data.take();
+  }
+  bool hasData() const { return node->data.has(); }
+  bool hasChildren() const { return node->children != nullptr; }
+
+  // Walks from the root toward the level-`target` node on the path of `k`,
+  // stopping early where the tree ends.
+  static Climber descendByKey(Tree<D>& tree, const Key<D>& k, uint64_t target);
+  // As descendByKey, giving every node on the path that has none a complete
+  // set of children, so the walk always reaches `target` (or stays on the
+  // root when `target` is at or above the root's level).
+  static Climber createByKey(Tree<D>& tree, const Key<D>& k, uint64_t target);
+  // The node at level `target` containing `p`, after growing the tree to it.
+  static Climber getNodeByCoord(Tree<D>& tree, const Coord<D>& p, uint64_t target) {
+    return descendByKey(tree, tree.coordToKey(p), target);
+  }
+  static Climber createNodeByCoord(Tree<D>& tree, const Coord<D>& p, uint64_t target) {
+    return createByKey(tree, tree.coordToKey(p), target);
+  }
+
+ private:
+  // The bits of `k` that select the child below a node at `level`.
+  static uint8_t childOfKey(const Key<D>& k, int64_t level);
 };
+
+template <int D>
+uint8_t Climber<D>::childOfKey(const Key<D>& k, int64_t level) {
+  uint8_t child = 0;
+  for (int i = 0; i < D; ++i) child |= static_cast<uint8_t>(((k[i] >> (level - 1)) & 1) << i);
+  return child;
+}
+
+template <int D>
+Climber<D> Climber<D>::descendByKey(Tree<D>& tree, const Key<D>& k, uint64_t target) {
+  Climber c = atRoot(tree);
+  while (target < static_cast<uint64_t>(c.level) && c.node->children) c.climb(childOfKey(k, c.level));
+  return c;
+}
+
+template <int D>
+Climber<D> Climber<D>::createByKey(Tree<D>& tree, const Key<D>& k, uint64_t target) {
+  Climber c = atRoot(tree);
+  while (target < static_cast<uint64_t>(c.level)) c.creativeClimb(childOfKey(k, c.level));
+  return c;
+}
 
 }  // namespace zell

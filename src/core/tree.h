@@ -47,6 +47,9 @@ class Tree : public Counted {
   std::vector<double> sizes;
   Ref<PayloadCell> defaultCell;
   NodeStore<D> store;
+  // Counts loads into this tree. A load replaces every node but the root,
+  // so climbers remember the generation they were made in.
+  uint64_t generation = 0;
 
   // A tree of one level-0 cell at `anchor`. `defaultObject` (may be null)
   // becomes the default payload.

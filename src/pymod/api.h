@@ -17,6 +17,10 @@ constexpr const char* kMinSizeDefault[] = {"minSize", "default"};
 constexpr const char* kMinSizeAnchorDefault[] = {"minSize", "anchor", "default"};
 constexpr const char* kCoord[] = {"coord"};
 constexpr const char* kKey[] = {"key"};
+constexpr const char* kCoordLevel[] = {"coord", "level"};
+constexpr const char* kKeyLevel[] = {"key", "level"};
+constexpr const char* kChildNr[] = {"childNr"};
+constexpr const char* kData[] = {"data"};
 
 template <class Op>
 constexpr Callable<Op> callable(const char* name, Op op, Params p = kNoParams) {
@@ -42,6 +46,30 @@ struct TreeOps {
   static double size(Tree<D>& t) { return t.size(); }
   static Key<D> coordToKey(Tree<D>& t, Coord<D> p) { return t.coordToKey(p); }
   static Coord<D> keyToCoord(Tree<D>& t, Key<D> k) { return t.keyToCoord(k); }
+  static Climber<D> getClimber(Tree<D>& t) { return Climber<D>::atRoot(t); }
+  // The key of the ...ByKey methods is read as D floats and used as a point.
+  static Climber<D> getNode(Tree<D>& t, Coord<D> p, uint64_t level) { return Climber<D>::getNodeByCoord(t, p, level); }
+  static Climber<D> createNode(Tree<D>& t, Coord<D> p, uint64_t level) {
+    return Climber<D>::createNodeByCoord(t, p, level);
+  }
+};
+
+template <int D>
+struct ClimberOps {
+  using C = Climber<D>;
+  static int64_t level(C& c) { return c.level; }
+  static int64_t dimensions(ClimberObject<D>&) { return D; }
+  static double size(C& c) { return c.size(); }
+  static void climb(C& c, uint8_t childNr) { c.climb(childNr); }
+  static void creativeClimb(C& c, uint8_t childNr) { c.creativeClimb(childNr); }
+  static C climbClone(C& c, uint8_t childNr) { return c.climbClone(childNr); }
+  static C creativeClimbClone(C& c, uint8_t childNr) { return c.creativeClimbClone(childNr); }
+  // No payload and no default reads as None.
+  static PyRef getData(C& c) { return PyRef::borrow(static_cast<Object*>(c.dataOrDefault())); }
+  static void setData(C& c, PyRef data) { c.setData(data.get()); }
+  static PyRef extractData(C& c) { return PyRef::steal(static_cast<Object*>(c.extractData())); }
+  static bool hasData(C& c) { return c.hasData(); }
+  static bool hasChildren(C& c) { return c.hasChildren(); }
 };
 
 template <int D>
@@ -64,6 +92,27 @@ struct Api {
   static constexpr auto size = callable("size", &T::size);
   static constexpr auto coordToKey = callable("coordToKey", &T::coordToKey, params(kCoord));
   static constexpr auto keyToCoord = callable("keyToCoord", &T::keyToCoord, params(kKey));
+  static constexpr auto getClimber = callable("getClimber", &T::getClimber);
+  static constexpr auto getNodeByKey = callable("getNodeByKey", &T::getNode, params(kKeyLevel, 1));
+  static constexpr auto getNodeByCoord = callable("getNodeByCoord", &T::getNode, params(kCoordLevel, 1));
+  static constexpr auto createNodeByKey = callable("createNodeByKey", &T::createNode, params(kKeyLevel, 1));
+  static constexpr auto createNodeByCoord =
+      callable("createNodeByCoord", &T::createNode, params(kCoordLevel, 1));
+
+  using K = ClimberOps<D>;
+  static constexpr auto cLevel = callable("level", &K::level);
+  static constexpr auto cDimensions = callable("dimensions", &K::dimensions);
+  static constexpr auto cSize = callable("size", &K::size);
+  static constexpr auto climb = callable("climb", &K::climb, params(kChildNr));
+  static constexpr auto creativeClimb = callable("creativeClimb", &K::creativeClimb, params(kChildNr));
+  static constexpr auto climbClone = callable("climbClone", &K::climbClone, params(kChildNr));
+  static constexpr auto creativeClimbClone =
+      callable("creativeClimbClone", &K::creativeClimbClone, params(kChildNr));
+  static constexpr auto getData = callable("getData", &K::getData);
+  static constexpr auto setData = callable("setData", &K::setData, params(kData));
+  static constexpr auto extractData = callable("extractData", &K::extractData);
+  static constexpr auto hasData = callable("hasData", &K::hasData);
+  static constexpr auto hasChildren = callable("hasChildren", &K::hasChildren);
 
   // Registration order: the constructors, the first tree methods, the
   // climber methods, the remaining tree methods.
@@ -77,11 +126,27 @@ struct Api {
     addMethod(tree, anchor.name, &methodHandler<anchor>);
     addMethod(tree, minNodeSize.name, &methodHandler<minNodeSize>);
     addMethod(tree, depth.name, &methodHandler<depth>);
+    addMethod(tree, getClimber.name, &methodHandler<getClimber>);
     addMethod(tree, dimensions.name, &methodHandler<dimensions>);
     addMethod(tree, size.name, &methodHandler<size>);
-    declareClass(climber);
+    addMethod(climber, cLevel.name, &methodHandler<cLevel>);
+    addMethod(climber, cDimensions.name, &methodHandler<cDimensions>);
+    addMethod(climber, cSize.name, &methodHandler<cSize>);
+    addMethod(climber, climb.name, &methodHandler<climb>);
+    addMethod(climber, creativeClimb.name, &methodHandler<creativeClimb>);
+    addMethod(climber, climbClone.name, &methodHandler<climbClone>);
+    addMethod(climber, creativeClimbClone.name, &methodHandler<creativeClimbClone>);
+    addMethod(climber, getData.name, &methodHandler<getData>);
+    addMethod(climber, setData.name, &methodHandler<setData>);
+    addMethod(climber, extractData.name, &methodHandler<extractData>);
+    addMethod(climber, hasData.name, &methodHandler<hasData>);
+    addMethod(climber, hasChildren.name, &methodHandler<hasChildren>);
     addMethod(tree, coordToKey.name, &methodHandler<coordToKey>);
     addMethod(tree, keyToCoord.name, &methodHandler<keyToCoord>);
+    addMethod(tree, getNodeByKey.name, &methodHandler<getNodeByKey>);
+    addMethod(tree, getNodeByCoord.name, &methodHandler<getNodeByCoord>);
+    addMethod(tree, createNodeByKey.name, &methodHandler<createNodeByKey>);
+    addMethod(tree, createNodeByCoord.name, &methodHandler<createNodeByCoord>);
   }
 };
 

@@ -94,6 +94,21 @@ struct SelfAccess<TreeObject<D>&> {
   static TreeObject<D>& get(Held h) { return fieldsOf<TreeObject<D>>(h); }
 };
 
+// A climber method whose operation takes the climber record: an empty
+// climber refuses the call, and so does one whose node a load replaced.
+template <int D>
+struct SelfAccess<Climber<D>&> {
+  using Held = NativeHeader*;
+  static const ClassDesc& cls() { return Classes<D>::climber; }
+  static Held hold(NativeHeader* h) {
+    Climber<D>& climber = get(h);
+    if (!climber.tree) raiseValue(std::string(cls().name) + " holds no tree");
+    climber.ensureCurrent();
+    return h;
+  }
+  static Climber<D>& get(Held h) { return fieldsOf<ClimberObject<D>>(h).climber; }
+};
+
 // A climber method that also works on an empty climber.
 template <int D>
 struct SelfAccess<ClimberObject<D>&> {
