@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs tests/compat/run_compat.py under every installed interpreter against
+# ONE built module file, found only through PYTHONPATH.
+#   .ci/compat.sh [path/to/zell_dim_1_2_3_4.so]
+# Without an argument the module is taken from .venv (the installed one).
+# Run from anywhere; paths are resolved against the repo root.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/.ci/interpreters.sh"
+
+so="${1:-}"
+if [ -z "$so" ]; then
+  so="$(cd / && clean_python "$root/.venv/bin/python" -c 'import zell_dim_1_2_3_4; print(zell_dim_1_2_3_4.__file__)')"
+fi
+[ -f "$so" ] || { echo "module file not found: $so"; exit 1; }
+echo "module under test: $so"
+
+# A directory holding nothing but the module, so no interpreter can pick up
+# anything else from the build or the source tree.
+moddir="$(mktemp -d)"
+trap 'rm -rf "$moddir"' EXIT
+cp "$so" "$moddir/zell_dim_1_2_3_4.so"
+
+passed=0
+failed=0
+for py in "${INTERPRETERS[@]}"; do
+  version="$(clean_python "$py" -c 'import platform; print(platform.python_version())')"
+  set +e
+  log="$(cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/run_compat.py" 2>&1)"
+  rc=$?
+  set -e
+  if [ "$rc" -eq 0 ]; then
+    echo "compat $version PASS ($(echo "$log" | tail -n 1))"
+    passed=$((passed + 1))
+  else
+    echo "compat $version FAIL (exit status $rc)"
+    if [ -n "$log" ]; then echo "$log" | sed 's/^/    /'; else echo "    (no output)"; fi
+    failed=$((failed + 1))
+  fi
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

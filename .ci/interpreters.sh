@@ -1,0 +1,27 @@
+# Sourced by the per-interpreter checks: fills INTERPRETERS with the python
+# executable of every interpreter that pyenv has installed, oldest first.
+# Leaves it empty (and says so) when there is no pyenv on this machine.
+INTERPRETERS=()
+if [ -n "${PYENV_ROOT:-}" ] && [ -d "$PYENV_ROOT/versions" ]; then
+  pyenv_versions="$PYENV_ROOT/versions"
+elif command -v pyenv >/dev/null 2>&1; then
+  pyenv_versions="$(pyenv root)/versions"
+elif [ -d "$HOME/.pyenv/versions" ]; then
+  pyenv_versions="$HOME/.pyenv/versions"
+else
+  pyenv_versions=""
+fi
+if [ -n "$pyenv_versions" ] && [ -d "$pyenv_versions" ]; then
+  while IFS= read -r dir; do
+    [ -x "$dir/bin/python" ] && INTERPRETERS+=("$dir/bin/python")
+  done < <(ls -d "$pyenv_versions"/*/ 2>/dev/null | sed 's:/$::' | sort -V)
+fi
+if [ "${#INTERPRETERS[@]}" -eq 0 ]; then
+  echo "no pyenv interpreters found; skipping the per-interpreter checks"
+fi
+
+# Runs an interpreter with nothing inherited that could redirect its imports.
+clean_python() {
+  env -u PYTHONHOME -u PYTHONPATH -u PYTHONSTARTUP -u PYTHONUSERBASE \
+      -u PYTHONNOUSERSITE -u PYTHONSAFEPATH -u VIRTUAL_ENV -u LD_PRELOAD "$@"
+}

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds the module with address and undefined-behaviour sanitizers into
+# build/asan and runs the pytest suite and the compatibility script against
+# that build. Any sanitizer report fails. Run from the repo root after the
+# venv exists (.ci/run makes it); PYTHON overrides the interpreter.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+py="${PYTHON:-$root/.venv/bin/python}"
+
+cmake -S . -B build/asan -G Ninja -DZELL_SANITIZE=ON
+cmake --build build/asan
+so="$root/build/asan/zell_dim_1_2_3_4.so"
+[ -f "$so" ] || { echo "sanitizer build made no $so"; exit 1; }
+
+# The interpreter is not instrumented, so the sanitizer runtimes have to be
+# loaded before anything else in the process.
+preload=""
+for lib in libasan.so libubsan.so; do
+  path="$(gcc -print-file-name="$lib")"
+  case "$path" in
+    /*) [ -e "$path" ] || { echo "sanitizer runtime missing: $path"; exit 1; } ;;
+    *) echo "gcc does not know where $lib is"; exit 1 ;;
+  esac
+  preload="$preload${preload:+ }$(readlink -f "$path")"
+done
+
+run_sanitized() {
+  env -u PYTHONHOME -u PYTHONSTARTUP \
+    PYTHONPATH="$root/build/asan" \
+    LD_PRELOAD="$preload" \
+    ASAN_OPTIONS="detect_leaks=0:abort_on_error=0:halt_on_error=1" \
+    UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    "$@"
+}
+
+# Refuse to go on unless the sanitized file is the one imported.
+imported="$(run_sanitized "$py" -c 'import os, zell_dim_1_2_3_4 as z; print(os.path.realpath(z.__file__))')"
+echo "module imported: $imported"
+if [ "$imported" != "$(readlink -f "$so")" ]; then
+  echo "FAIL: the sanitizer run would not test $so"
+  exit 1
+fi
+
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+status=0
+run_sanitized "$py" -m pytest -q 2>&1 | tee "$log" || status=1
+run_sanitized "$py" tests/compat/run_compat.py 2>&1 | tee -a "$log" || status=1
+if grep -E -q 'ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error:|SUMMARY: (Address|UndefinedBehavior)Sanitizer' "$log"; then
+  echo "FAIL: sanitizer report in the output above"
+  status=1
+fi
+if [ "$status" -ne 0 ]; then
+  echo "sanitizer pass FAILED"
+  exit 1
+fi
+echo "sanitizer pass clean"

@@ -1,0 +1,91 @@
+// Compiled once per installed interpreter against that interpreter's own
+// headers: proves that every offset and size the module writes out in
+// src/pymod/layout.h equals what this interpreter really uses.
+//
+// Build (see .ci/layout.sh):
+//   g++ -std=c++11 -I<interpreter include dir> -Isrc tests/layout/check_layout.cpp
+// Prints every mismatch with both numbers, then one summary line; exits 1 on
+// any mismatch. It needs no interpreter library: only offsetof and sizeof.
+#include <Python.h>
+
+#include <cstddef>
+#include <cstdio>
+
+#include "pymod/layout.h"
+
+namespace {
+
+int checks = 0;
+int failures = 0;
+
+void expectEqual(const char* what, size_t actual, size_t expected) {
+  ++checks;
+  if (actual == expected) return;
+  ++failures;
+  std::printf("  MISMATCH %s: interpreter %lu, module %lu\n", what, static_cast<unsigned long>(actual),
+              static_cast<unsigned long>(expected));
+}
+
+void expectAtMost(const char* what, size_t actual, size_t limit) {
+  ++checks;
+  if (actual <= limit) return;
+  ++failures;
+  std::printf("  MISMATCH %s: interpreter %lu, module allows at most %lu\n", what,
+              static_cast<unsigned long>(actual), static_cast<unsigned long>(limit));
+}
+
+}  // namespace
+
+int main() {
+  using namespace zell::layout;
+
+  // A reference-tracing build puts two list pointers in front of every
+  // object header; the module detects such a build and shifts every
+  // header-relative offset by them. Other builds shift by nothing.
+#if defined(Py_TRACE_REFS) && PY_VERSION_HEX < 0x030D0000
+  const size_t shift = 2 * sizeof(void*);
+#else
+  const size_t shift = 0;
+#endif
+
+  // Object header.
+  expectEqual("PyObject.ob_refcnt", offsetof(PyObject, ob_refcnt), shift + kObjectRefcnt);
+  expectEqual("PyObject.ob_type", offsetof(PyObject, ob_type), shift + kObjectType);
+  expectEqual("sizeof(PyObject)", sizeof(PyObject), shift + kObjectSize);
+  expectEqual("PyVarObject.ob_size", offsetof(PyVarObject, ob_size), shift + kVarObjectSize);
+
+  // Type object slots the module fills in.
+  expectEqual("PyTypeObject.tp_name", offsetof(PyTypeObject, tp_name), shift + kTypeName);
+  expectEqual("PyTypeObject.tp_basicsize", offsetof(PyTypeObject, tp_basicsize), shift + kTypeBasicSize);
+  expectEqual("PyTypeObject.tp_dealloc", offsetof(PyTypeObject, tp_dealloc), shift + kTypeDealloc);
+  expectEqual("PyTypeObject.tp_flags", offsetof(PyTypeObject, tp_flags), shift + kTypeFlags);
+  expectEqual("sizeof(PyTypeObject.tp_flags)", sizeof(((PyTypeObject*)0)->tp_flags), kTypeFlagsSize);
+  expectEqual("PyTypeObject.tp_doc", offsetof(PyTypeObject, tp_doc), shift + kTypeDoc);
+  expectEqual("PyTypeObject.tp_methods", offsetof(PyTypeObject, tp_methods), shift + kTypeMethods);
+  expectEqual("PyTypeObject.tp_new", offsetof(PyTypeObject, tp_new), shift + kTypeNew);
+  expectEqual("PyTypeObject.tp_free", offsetof(PyTypeObject, tp_free), shift + kTypeFree);
+  // The module allocates kTypeAllocSize bytes past the shift for each type.
+  expectAtMost("sizeof(PyTypeObject)", sizeof(PyTypeObject), shift + kTypeAllocSize);
+
+  // Method table entries.
+  expectEqual("PyMethodDef.ml_name", offsetof(PyMethodDef, ml_name), kMethodName);
+  expectEqual("PyMethodDef.ml_meth", offsetof(PyMethodDef, ml_meth), kMethodHandler);
+  expectEqual("PyMethodDef.ml_flags", offsetof(PyMethodDef, ml_flags), kMethodFlags);
+  expectEqual("PyMethodDef.ml_doc", offsetof(PyMethodDef, ml_doc), kMethodDoc);
+  expectEqual("sizeof(PyMethodDef)", sizeof(PyMethodDef), kMethodDefSize);
+  // Every handler is registered with flags 3: positional tuple plus keywords.
+  expectEqual("METH_VARARGS|METH_KEYWORDS", METH_VARARGS | METH_KEYWORDS, 3);
+
+#if PY_MAJOR_VERSION >= 3
+  // Module definition: it starts with an object header, so it shifts too.
+  expectEqual("PyModuleDef.m_name", offsetof(PyModuleDef, m_name), shift + kModuleName);
+  expectEqual("PyModuleDef.m_doc", offsetof(PyModuleDef, m_doc), shift + kModuleDoc);
+  expectEqual("PyModuleDef.m_size", offsetof(PyModuleDef, m_size), shift + kModuleSize);
+  expectEqual("PyModuleDef.m_methods", offsetof(PyModuleDef, m_methods), shift + kModuleMethods);
+  expectEqual("sizeof(PyModuleDef)", sizeof(PyModuleDef), shift + kModuleDefSize);
+#endif
+
+  std::printf("layout %-8s %s (%d checks, %d mismatches, header shift %lu)\n", PY_VERSION,
+              failures ? "FAIL" : "PASS", checks, failures, static_cast<unsigned long>(shift));
+  return failures ? 1 : 0;
+}
