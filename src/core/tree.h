@@ -101,6 +101,11 @@ class Tree : public Counted {
 
   Key<D> coordToKey(const Coord<D>& p) {
     growToContain(p);
+    return keyOf(p);
+  }
+
+  // The key of `p` under the current anchor, without growth.
+  Key<D> keyOf(const Coord<D>& p) const {
     // Rounding at the upper edge may give 2^depth; such a point belongs to
     // the last cell, not to cell 0.
     uint64_t last = depth >= 64 ? UINT64_MAX : (uint64_t{1} << depth) - 1;

@@ -3,7 +3,9 @@
 // Written once over D and instantiated for D = 1 .. 4.
 #pragma once
 
+#include "core/range.h"
 #include "pymod/binding.h"
+#include "pymod/grid.h"
 #include "pymod/objects.h"
 #include "pymod/registry.h"
 
@@ -21,6 +23,7 @@ constexpr const char* kCoordLevel[] = {"coord", "level"};
 constexpr const char* kKeyLevel[] = {"key", "level"};
 constexpr const char* kChildNr[] = {"childNr"};
 constexpr const char* kData[] = {"data"};
+constexpr const char* kCorners[] = {"minCornerCoords", "maxCornerCoords"};
 
 template <class Op>
 constexpr Callable<Op> callable(const char* name, Op op, Params p = kNoParams) {
@@ -51,6 +54,14 @@ struct TreeOps {
   static Climber<D> getNode(Tree<D>& t, Coord<D> p, uint64_t level) { return Climber<D>::getNodeByCoord(t, p, level); }
   static Climber<D> createNode(Tree<D>& t, Coord<D> p, uint64_t level) {
     return Climber<D>::createNodeByCoord(t, p, level);
+  }
+  // The level-0 payloads between two corners as nested lists, the default
+  // where a cell holds none.
+  static PyRef getRange(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
+    Window<D> window = Window<D>::open(t, lo, hi);
+    Grid<D> grid(window.extent, t.defaultCell->payload.get());
+    WindowWalk<D>(t, lo, hi, window).run([&](const auto& index, void* data) { grid.store(index, data); });
+    return PyRef::steal(grid.release());
   }
 };
 
@@ -98,6 +109,7 @@ struct Api {
   static constexpr auto createNodeByKey = callable("createNodeByKey", &T::createNode, params(kKeyLevel, 1));
   static constexpr auto createNodeByCoord =
       callable("createNodeByCoord", &T::createNode, params(kCoordLevel, 1));
+  static constexpr auto getRange = callable("getRange", &T::getRange, params(kCorners));
 
   using K = ClimberOps<D>;
   static constexpr auto cLevel = callable("level", &K::level);
@@ -147,6 +159,7 @@ struct Api {
     addMethod(tree, getNodeByCoord.name, &methodHandler<getNodeByCoord>);
     addMethod(tree, createNodeByKey.name, &methodHandler<createNodeByKey>);
     addMethod(tree, createNodeByCoord.name, &methodHandler<createNodeByCoord>);
+    addMethod(tree, getRange.name, &methodHandler<getRange>);
   }
 };
 

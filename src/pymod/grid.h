@@ -1,0 +1,98 @@
+// The range query's result: nested lists, one level per axis, outermost
+// over axis 0, every cell first holding the tree's default.
+#pragma once
+
+#include <unistd.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/range.h"
+#include "pymod/errors.h"
+#include "pymod/pyref.h"
+
+namespace zell {
+namespace py {
+
+template <int D>
+class Grid {
+ public:
+  // Checks the extents from the outermost axis in, as far as the lists
+  // reach (an empty axis ends the checks), then allocates every list.
+  Grid(const std::array<int64_t, D>& extent, void* fallback)
+      : extent_(extent), fallback_(static_cast<Object*>(fallback)) {
+    uint64_t cells = 1;
+    for (int i = 0; i < D && cells > 0; ++i) {
+      if (extent_[i] < 0) raiseRange();
+      if (__builtin_mul_overflow(cells, static_cast<uint64_t>(extent_[i]), &cells)) raiseRange();
+    }
+    if (cells > 0) {
+      if (!fallback_) raiseUnpack();
+      refuseBeyondMemory(cells);
+      rows_.reserve(cells / static_cast<uint64_t>(extent_[D - 1]));
+    }
+    root_ = PyRef::steal(build(0));
+  }
+
+  // Replaces the entry at `index` with a new reference to `object`.
+  void store(const std::array<int64_t, D>& index, void* object) {
+    size_t row = 0;
+    for (int i = 0; i + 1 < D; ++i) row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i]);
+    incRef(static_cast<Object*>(object));
+    pyLib.PyList_SetItem(rows_[row], index[D - 1], static_cast<Object*>(object));
+  }
+
+  Object* release() { return root_.release(); }
+
+ private:
+  // A grid that needs more memory than the machine has cannot succeed;
+  // refusing it beats being stopped by the system halfway through.
+  static void refuseBeyondMemory(uint64_t cells) {
+    long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) return;
+    if (cells > static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / sizeof(void*))
+      raise(ErrorKind::OutOfMemDefect, "a window of " + std::to_string(cells) + " cells does not fit in memory");
+  }
+
+  Object* newList(int64_t size) { return checked(pyLib.PyList_New(static_cast<Ssize>(size))); }
+
+  // The lists of `axis` and below. Innermost lists after the first are
+  // copies of it, made by the interpreter's own list copy.
+  Object* build(int axis) {
+    if (axis == D - 1) return innermost();
+    PyRef list = PyRef::steal(newList(extent_[axis]));
+    for (int64_t i = 0; i < extent_[axis]; ++i) pyLib.PyList_SetItem(list.get(), i, build(axis + 1));
+    return list.release();
+  }
+
+  Object* innermost() {
+    Object* fallback = fallback_;
+    if (extent_[D - 1] == 0) return newList(0);
+    Object* row;
+    if (rows_.empty()) {
+      PyRef first = PyRef::steal(newList(extent_[D - 1]));
+      for (int64_t i = 0; i < extent_[D - 1]; ++i) {
+        incRef(fallback);
+        pyLib.PyList_SetItem(first.get(), i, fallback);
+      }
+      row = first.release();
+      copyArgs_ = PyRef::steal(checked(pyLib.PyTuple_New(1)));
+      incRef(row);
+      pyLib.PyTuple_SetItem(copyArgs_.get(), 0, row);
+    } else {
+      row = checked(pyLib.PyObject_Call(pyLib.PyList_Type, copyArgs_.get(), nullptr));
+    }
+    rows_.push_back(row);  // borrowed: the enclosing list holds it
+    return row;
+  }
+
+  std::array<int64_t, D> extent_;
+  Object* fallback_;  // the default object, or null
+  PyRef root_;
+  PyRef copyArgs_;            // (first row,), the argument of every copy
+  std::vector<Object*> rows_;  // innermost lists in order of their indices
+};
+
+}  // namespace py
+}  // namespace zell
