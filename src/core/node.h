@@ -107,14 +107,21 @@ class NodeStore {
   }
 
   // Releases a node and its subtree: children in index order, then its own
-  // payload.
+  // payload. (A child set being loaded may still have gaps.)
   void deleteNode(Node<D>* node) {
     if (ChildSet<D>* set = node->children) {
-      for (Node<D>* child : set->at) deleteNode(child);
+      for (Node<D>* child : set->at)
+        if (child) deleteNode(child);
       sets_.give(set);
     }
     node->~Node();
     nodes_.give(node);
+  }
+  // A child set with every slot empty, to be filled by a load.
+  ChildSet<D>* newEmptyChildSet() {
+    auto* set = static_cast<ChildSet<D>*>(sets_.take());
+    for (Node<D>*& child : set->at) child = nullptr;
+    return set;
   }
 
  private:

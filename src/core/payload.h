@@ -41,6 +41,12 @@ class Payload {
   }
   // Hands the object's count to the caller and leaves the payload absent.
   void* take() { return std::exchange(object_, nullptr); }
+  // Takes over a count the caller holds on `object`.
+  void adopt(void* object) {
+    void* old = std::exchange(object_, object);
+    if (old) payloadHooks.release(old);
+  }
+  void swap(Payload& other) { std::swap(object_, other.object_); }
 
  private:
   void* object_ = nullptr;

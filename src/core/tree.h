@@ -50,6 +50,8 @@ class Tree : public Counted {
   // Counts loads into this tree. A load replaces every node but the root,
   // so climbers remember the generation they were made in.
   uint64_t generation = 0;
+  // Serializations in progress; a load waits for none.
+  int writers = 0;
 
   // A tree of one level-0 cell at `anchor`. `defaultObject` (may be null)
   // becomes the default payload.

@@ -5,7 +5,9 @@
 
 #include "core/range.h"
 #include "pymod/binding.h"
+#include "persist/tree_io.h"
 #include "pymod/grid.h"
+#include "pymod/pickles.h"
 #include "pymod/objects.h"
 #include "pymod/registry.h"
 
@@ -24,6 +26,7 @@ constexpr const char* kKeyLevel[] = {"key", "level"};
 constexpr const char* kChildNr[] = {"childNr"};
 constexpr const char* kData[] = {"data"};
 constexpr const char* kCorners[] = {"minCornerCoords", "maxCornerCoords"};
+constexpr const char* kSerialized[] = {"serialized"};
 
 template <class Op>
 constexpr Callable<Op> callable(const char* name, Op op, Params p = kNoParams) {
@@ -63,6 +66,34 @@ struct TreeOps {
     WindowWalk<D>(t, lo, hi, window).run([&](const auto& index, void* data) { grid.store(index, data); });
     return PyRef::steal(grid.release());
   }
+
+  // The whole tree, payloads pickled, as one MessagePack value; an object
+  // that holds no tree writes nil.
+  static std::string serialize(TreeObject<D>& self) {
+    PickleCodec codec;
+    Tree<D>* tree = self.tree.get();
+    Writing writing(tree);
+    return TreeWriter<D>(codec).write(tree);
+  }
+  // Loads into this same object, all or nothing.
+  static void deserialize(TreeObject<D>& self, std::string serialized) {
+    if (self.tree && self.tree->writers > 0) raiseValue("cannot load into a tree while it is being serialized");
+    PickleCodec codec;
+    TreeReader<D>(std::move(serialized), codec).load(self.tree);
+  }
+
+ private:
+  // Marks a tree as being written: pickling runs Python code, which must
+  // not replace the nodes being walked.
+  struct Writing {
+    explicit Writing(Tree<D>* t) : tree(t) {
+      if (tree) ++tree->writers;
+    }
+    ~Writing() {
+      if (tree) --tree->writers;
+    }
+    Tree<D>* tree;
+  };
 };
 
 template <int D>
@@ -110,6 +141,8 @@ struct Api {
   static constexpr auto createNodeByCoord =
       callable("createNodeByCoord", &T::createNode, params(kCoordLevel, 1));
   static constexpr auto getRange = callable("getRange", &T::getRange, params(kCorners));
+  static constexpr auto serialize = callable("serialize", &T::serialize);
+  static constexpr auto deserialize = callable("deserialize", &T::deserialize, params(kSerialized));
 
   using K = ClimberOps<D>;
   static constexpr auto cLevel = callable("level", &K::level);
@@ -160,6 +193,8 @@ struct Api {
     addMethod(tree, createNodeByKey.name, &methodHandler<createNodeByKey>);
     addMethod(tree, createNodeByCoord.name, &methodHandler<createNodeByCoord>);
     addMethod(tree, getRange.name, &methodHandler<getRange>);
+    addMethod(tree, serialize.name, &methodHandler<serialize>);
+    addMethod(tree, deserialize.name, &methodHandler<deserialize>);
   }
 };
 

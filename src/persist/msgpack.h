@@ -1,0 +1,108 @@
+// The subset of MessagePack that serialized trees use. The writer always
+// picks the smallest form (floats are always float64, strings always in the
+// str family); the reader is driven by the kind it expects next and never
+// builds a generic value.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "runtime/error.h"
+
+namespace zell {
+namespace msgpack {
+
+// A sized format: the format byte, the largest value it holds and the width
+// in bytes of the big-endian value or length that follows it.
+struct Form {
+  uint8_t format;
+  uint64_t max;
+  int width;
+};
+
+class Writer {
+ public:
+  Writer() { out_.reserve(8); }
+
+  void nil() { out_.push_back('\xc0'); }
+  void boolean(bool v) { out_.push_back(v ? '\xc3' : '\xc2'); }
+  void uint(uint64_t v);
+  void float64(double v);
+  void string(const char* data, size_t size);
+  void string(const std::string& s) { string(s.data(), s.size()); }
+  void arrayHeader(uint32_t count);
+
+  const std::string& bytes() const { return out_; }
+  std::string take() { return std::move(out_); }
+
+ private:
+  void byte(uint8_t b) { out_.push_back(static_cast<char>(b)); }
+  void bigEndian(uint64_t v, int width) {
+    for (int shift = 8 * (width - 1); shift >= 0; shift -= 8) byte(static_cast<uint8_t>(v >> shift));
+  }
+  // The fix form when `v` fits it, else the first sized form that holds it.
+  template <size_t N>
+  void sized(uint64_t v, uint64_t fixMax, uint8_t fixBase, const struct Form (&forms)[N]);
+  std::string out_;
+};
+
+// Reads from a copy of its input. Reading a format byte past the end yields
+// 0x00 without an error; longer numbers and string bodies that run past the
+// end fail.
+class Reader {
+ public:
+  explicit Reader(std::string input) : in_(std::move(input)) {}
+
+  uint8_t peek() const { return pos_ < in_.size() ? static_cast<uint8_t>(in_[pos_]) : 0; }
+  uint8_t byte() {
+    uint8_t b = peek();
+    if (pos_ < in_.size()) ++pos_;
+    return b;
+  }
+  size_t remaining() const { return in_.size() - pos_; }
+
+  // Consumes a nil when one comes next.
+  bool nil() {
+    if (peek() != 0xc0) return false;
+    ++pos_;
+    return true;
+  }
+  uint64_t uint();
+  double float64();
+  bool boolean();
+  std::string string();  // nil reads as the empty string
+
+  // A record's header: its count when it is an array header. Any other byte
+  // is consumed without a count, which fails the record check later.
+  bool recordHeader(uint32_t& count);
+  // An array of fixed length: its count; "openarray" when no array comes.
+  uint32_t fixedArrayHeader();
+  // A list of float64: its count (nil reads as 0). A count that the
+  // remaining input cannot hold is refused before anything is made.
+  uint32_t float64ListHeader();
+
+  // Fails, after the record's fields were read, when its header did not
+  // announce exactly `fields` elements.
+  static void recordCheck(bool hadCount, uint32_t count, uint32_t fields);
+
+ private:
+  uint64_t bigEndian(int width) {
+    if (remaining() < static_cast<size_t>(width)) raise(ErrorKind::IOError, "cannot read from stream");
+    uint64_t v = 0;
+    for (int i = 0; i < width; ++i) v = (v << 8) | static_cast<uint8_t>(in_[pos_ + i]);
+    pos_ += static_cast<size_t>(width);
+    return v;
+  }
+  // The value or length after a sized format byte; false when `format` is
+  // none of `forms`.
+  template <size_t N>
+  bool sized(uint8_t format, const struct Form (&forms)[N], uint64_t& v);
+  bool arrayHeader(uint8_t format, uint32_t& count);
+
+  std::string in_;
+  size_t pos_ = 0;
+};
+
+}  // namespace msgpack
+}  // namespace zell

@@ -1,0 +1,225 @@
+// A whole tree as one MessagePack value, payloads included:
+//   tree     = [anchor (D float64), minNodeSize, root node or nil, depth,
+//               sizes (list of float64), default payload or nil]
+//   node     = [payload, [children (2^D nodes or nil), has children]]
+//   payload  = [string holding the payload's encoding, has payload]
+// Loading is all or nothing: the bytes are read into staged nodes, the
+// result is checked against the tree's invariants, and only then does the
+// tree take it. The root node and the default cell keep their identity.
+#pragma once
+
+#include <cmath>
+#include <string>
+
+#include "core/tree.h"
+#include "persist/msgpack.h"
+
+namespace zell {
+
+// Turns payload objects into bytes and back; the interpreter side uses
+// pickle. `load` returns a new reference.
+class PayloadCodec {
+ public:
+  virtual ~PayloadCodec() = default;
+  virtual std::string dump(void* object) = 0;  // null: no object
+  virtual void* load(const std::string& bytes) = 0;
+};
+
+// A tree record holds at most 64 levels below its root.
+constexpr int kMaxNodeNesting = static_cast<int>(kMaxDepth) + 1;
+
+template <int D>
+class TreeWriter {
+ public:
+  explicit TreeWriter(PayloadCodec& codec) : codec_(codec) {}
+
+  // `tree` may be null: an object that holds no tree writes nil.
+  std::string write(const Tree<D>* tree) {
+    if (!tree) {
+      out_.nil();
+      return out_.take();
+    }
+    out_.arrayHeader(6);
+    out_.arrayHeader(D);
+    for (double a : tree->anchor) out_.float64(a);
+    out_.float64(tree->minNodeSize);
+    node(tree->root);
+    out_.uint(static_cast<uint64_t>(tree->depth));
+    out_.arrayHeader(static_cast<uint32_t>(tree->sizes.size()));
+    for (double s : tree->sizes) out_.float64(s);
+    if (tree->defaultCell) payload(tree->defaultCell->payload);
+    else out_.nil();
+    return out_.take();
+  }
+
+ private:
+  void node(const Node<D>* n) {
+    if (!n) return out_.nil();
+    out_.arrayHeader(2);
+    payload(n->data);
+    out_.arrayHeader(2);
+    out_.arrayHeader(ChildSet<D>::kCount);
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(n->children ? n->children->at[c] : nullptr);
+    out_.boolean(n->children != nullptr);
+  }
+  void payload(const Payload& p) {
+    out_.arrayHeader(2);
+    out_.string(codec_.dump(p.get()));
+    out_.boolean(p.has());
+  }
+
+  PayloadCodec& codec_;
+  msgpack::Writer out_;
+};
+
+template <int D>
+class TreeReader {
+ public:
+  TreeReader(std::string bytes, PayloadCodec& codec) : in_(std::move(bytes)), codec_(codec) {}
+
+  // Loads into `*home`; a nil serialization leaves it as it is. `home` may
+  // be null (an object that holds no tree): it then receives a new tree.
+  void load(Ref<Tree<D>>& home) {
+    if (in_.nil()) return;
+    Ref<Tree<D>> target = home ? home : makeRef<Tree<D>>();
+    Staged staged(target->store);
+    staged.anchor = target->anchor;  // coordinates the input leaves out stay
+    read(staged);
+    check(staged);
+    commit(staged, *target);
+    home = target;
+  }  // the staging releases what the tree gave up
+
+ private:
+  // What the input says, held apart from the tree until it has been checked.
+  struct Staged {
+    explicit Staged(NodeStore<D>& s) : store(s) {}
+    Staged(const Staged&) = delete;
+    ~Staged() {
+      if (root) store.deleteNode(root);
+    }
+    NodeStore<D>& store;
+    Coord<D> anchor{};
+    double minNodeSize = 0.0;
+    Node<D>* root = nullptr;
+    uint64_t depth = 0;
+    std::vector<double> sizes;
+    Payload defaultPayload;
+    bool hasDefault = false;
+    int height = 0;       // node levels from the root down, root included
+    std::string problem;  // the first broken invariant met while reading
+  };
+
+  // Frees a node read only to be refused.
+  struct Discarded {
+    NodeStore<D>& store;
+    Node<D>* node;
+    ~Discarded() { store.deleteNode(node); }
+  };
+
+  void read(Staged& s) {
+    uint32_t count = 0;
+    bool hadCount = in_.recordHeader(count);
+    uint32_t coords = in_.fixedArrayHeader();
+    for (uint32_t i = 0; i < coords; ++i) {
+      double v = in_.float64();
+      if (i >= static_cast<uint32_t>(D)) raiseIndex(i, D - 1);
+      s.anchor[i] = v;
+    }
+    s.minNodeSize = in_.float64();
+    if (!in_.nil()) {
+      s.root = s.store.newNode();
+      node(s, *s.root, 1);
+    }
+    s.depth = in_.uint();
+    uint32_t n = in_.float64ListHeader();
+    s.sizes.reserve(n);
+    for (uint32_t i = 0; i < n; ++i) s.sizes.push_back(in_.float64());
+    if (!in_.nil()) {
+      s.hasDefault = true;
+      payload(s.defaultPayload);
+    }
+    msgpack::Reader::recordCheck(hadCount, count, 6);
+  }
+
+  void node(Staged& s, Node<D>& n, int nesting) {
+    if (nesting > kMaxNodeNesting) raiseValue("serialized tree nests deeper than 65 levels");
+    if (nesting > s.height) s.height = nesting;
+    uint32_t count = 0, childrenCount = 0;
+    bool hadCount = in_.recordHeader(count);
+    payload(n.data);
+    bool hadChildrenCount = in_.recordHeader(childrenCount);
+    uint32_t slots = in_.fixedArrayHeader();
+    int present = 0;
+    for (uint32_t i = 0; i < slots; ++i) {
+      if (i >= static_cast<uint32_t>(ChildSet<D>::kCount)) {
+        if (!in_.nil()) {
+          Discarded extra{s.store, s.store.newNode()};
+          node(s, *extra.node, nesting + 1);
+        }
+        raiseIndex(i, ChildSet<D>::kCount - 1);
+      }
+      if (in_.nil()) continue;
+      if (!n.children) n.children = s.store.newEmptyChildSet();
+      Node<D>* child = n.children->at[i] = s.store.newNode();
+      ++present;
+      node(s, *child, nesting + 1);
+    }
+    bool has = in_.boolean();
+    msgpack::Reader::recordCheck(hadChildrenCount, childrenCount, 2);
+    msgpack::Reader::recordCheck(hadCount, count, 2);
+    bool complete = has ? present == ChildSet<D>::kCount : present == 0;
+    if (!complete && s.problem.empty())
+      s.problem = has ? "a node marked as having children lacks some of them"
+                      : "a node marked as having no children holds some";
+  }
+
+  void payload(Payload& p) {
+    uint32_t count = 0;
+    bool hadCount = in_.recordHeader(count);
+    p.adopt(codec_.load(in_.string()));
+    bool has = in_.boolean();
+    msgpack::Reader::recordCheck(hadCount, count, 2);
+    if (!has) p.clear();  // only `has` decides whether it counts as present
+  }
+
+  static void check(const Staged& s) {
+    auto refuse = [](const std::string& what) { raiseValue("cannot load the tree: " + what); };
+    if (!(s.minNodeSize > 0.0) || std::isinf(s.minNodeSize)) refuse("minNodeSize is not positive and finite");
+    for (double a : s.anchor)
+      if (!std::isfinite(a)) refuse("the anchor is not finite");
+    if (s.depth > static_cast<uint64_t>(kMaxDepth)) refuse("depth is above 64");
+    if (s.sizes.size() != s.depth + 1) refuse("sizes does not hold depth + 1 entries");
+    for (size_t l = 0; l < s.sizes.size(); ++l)
+      if (s.sizes[l] != std::ldexp(s.minNodeSize, static_cast<int>(l)))
+        refuse("sizes are not the doublings of minNodeSize");
+    if (!s.root) refuse("the root is missing");
+    if (!s.hasDefault) refuse("the default payload is missing");
+    if (!s.problem.empty()) refuse(s.problem);
+    if (static_cast<uint64_t>(s.height) > s.depth + 1) refuse("a node lies below level 0");
+  }
+
+  // The tree takes the staged contents in exchange for its own, which the
+  // staging releases afterwards. The root node object and the default cell
+  // stay the same objects.
+  static void commit(Staged& s, Tree<D>& t) {
+    if (t.root) {
+      std::swap(t.root->children, s.root->children);
+      t.root->data.swap(s.root->data);
+    } else {
+      t.root = std::exchange(s.root, nullptr);
+    }
+    if (!t.defaultCell) t.defaultCell = makeRef<PayloadCell>();
+    t.defaultCell->payload.swap(s.defaultPayload);
+    t.anchor = s.anchor;
+    t.minNodeSize = s.minNodeSize;
+    t.depth = static_cast<int64_t>(s.depth);
+    t.sizes.swap(s.sizes);
+    ++t.generation;
+  }
+
+  msgpack::Reader in_;
+  PayloadCodec& codec_;
+};
+
+}  // namespace zell

@@ -1,0 +1,67 @@
+#include "pymod/pickles.h"
+
+#include "pymod/convert.h"
+#include "pymod/modules.h"
+
+namespace zell {
+namespace py {
+
+namespace {
+
+PyRef attribute(Object* module, const char* name) {
+  PyRef value = PyRef::steal(pyLib.PyObject_GetAttrString(module, name));
+  if (!value) {
+    pyLib.PyErr_Clear();
+    raiseValue(std::string("No callable attribute: ") + name);
+  }
+  return value;
+}
+
+// The pickles of None of every protocol so far (protocol 4 as written
+// with and without a frame): all of them load as None.
+bool isPickledNone(const std::string& bytes) {
+  static const std::string kForms[] = {
+      std::string("N.", 2),
+      std::string("\x80\x02N.", 4),
+      std::string("\x80\x03N.", 4),
+      std::string("\x80\x04N.", 4),
+      std::string("\x80\x05N.", 4),
+      std::string("\x80\x04\x95\x02\x00\x00\x00\x00\x00\x00\x00N.", 13),
+  };
+  for (const std::string& form : kForms)
+    if (bytes == form) return true;
+  return false;
+}
+
+}  // namespace
+
+PickleCodec::PickleCodec()
+    : dumps_(attribute(pickleModule, "dumps")), loads_(attribute(pickleModule, "loads")) {}
+
+PyRef PickleCodec::call(const PyRef& function, Object* argument) {
+  PyRef args = PyRef::steal(checked(pyLib.PyTuple_New(1)));
+  incRef(argument);
+  pyLib.PyTuple_SetItem(args.get(), 0, argument);
+  return PyRef::steal(checked(pyLib.PyObject_Call(function.get(), args.get(), nullptr)));
+}
+
+std::string PickleCodec::dump(void* object) {
+  Object* o = static_cast<Object*>(object);
+  bool none = !o || o == pyLib.None;
+  if (none && !none_.empty()) return none_;
+  PyRef pickled = call(dumps_, none ? pyLib.None : o);
+  std::string bytes;
+  fromPy(pickled.get(), bytes);
+  if (none) none_ = bytes;
+  return bytes;
+}
+
+void* PickleCodec::load(const std::string& bytes) {
+  if (isPickledNone(bytes) || (!none_.empty() && bytes == none_)) return newNone();
+  PyRef data = PyRef::steal(
+      checked(pyLib.PyBytes_FromStringAndSize(bytes.data(), static_cast<Ssize>(bytes.size()))));
+  return call(loads_, data.get()).release();
+}
+
+}  // namespace py
+}  // namespace zell

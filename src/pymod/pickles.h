@@ -1,0 +1,27 @@
+// Payloads travel as pickles: pickle.dumps on writing, pickle.loads on
+// reading. The pickle of None is made once per call and recognised on
+// reading without calling into Python.
+#pragma once
+
+#include <string>
+
+#include "persist/tree_io.h"
+#include "pymod/pyref.h"
+
+namespace zell {
+namespace py {
+
+class PickleCodec : public PayloadCodec {
+ public:
+  PickleCodec();
+  std::string dump(void* object) override;
+  void* load(const std::string& bytes) override;
+
+ private:
+  PyRef call(const PyRef& function, Object* argument);
+  PyRef dumps_, loads_;
+  std::string none_;  // pickle.dumps(None)
+};
+
+}  // namespace py
+}  // namespace zell
