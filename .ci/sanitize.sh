@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the module with address and undefined-behaviour sanitizers into
-# build/asan and runs the pytest suite and the compatibility script against
-# that build. Any sanitizer report fails. Run from the repo root after the
-# venv exists (.ci/run makes it); PYTHON overrides the interpreter.
+# build/asan and runs the pytest suite (with the venv's interpreter) and the
+# compatibility script (with every installed interpreter) against that build.
+# Any sanitizer report fails. Needs the venv that .ci/run makes; PYTHON
+# overrides the interpreter that runs pytest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -46,7 +47,12 @@ log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 status=0
 run_sanitized "$py" -m pytest -q 2>&1 | tee "$log" || status=1
-run_sanitized "$py" tests/compat/run_compat.py 2>&1 | tee -a "$log" || status=1
+# The compatibility script under every interpreter, each on the same
+# sanitized file: the interpreter-specific paths of the module run too.
+source .ci/interpreters.sh
+for other in "${INTERPRETERS[@]}"; do
+  run_sanitized "$other" tests/compat/run_compat.py 2>&1 | tee -a "$log" || status=1
+done
 if grep -E -q 'ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error:|SUMMARY: (Address|UndefinedBehavior)Sanitizer' "$log"; then
   echo "FAIL: sanitizer report in the output above"
   status=1
