@@ -30,7 +30,7 @@ run_sanitized() {
   env -u PYTHONHOME -u PYTHONSTARTUP \
     PYTHONPATH="$root/build/asan" \
     LD_PRELOAD="$preload" \
-    ASAN_OPTIONS="detect_leaks=0:abort_on_error=0:halt_on_error=1" \
+    ASAN_OPTIONS="detect_leaks=0:abort_on_error=0:halt_on_error=1:allocator_may_return_null=1" \
     UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
     "$@"
 }
@@ -53,6 +53,10 @@ source .ci/interpreters.sh
 for other in "${INTERPRETERS[@]}"; do
   run_sanitized "$other" tests/compat/run_compat.py 2>&1 | tee -a "$log" || status=1
 done
+# Mutated serializations through deserialize: every load either succeeds
+# with a sound tree or leaves the tree as it was, and nothing touches
+# memory it should not.
+run_sanitized "$py" tests/fuzz/fuzz_deserialize.py "${FUZZ_CASES:-150000}" 2>&1 | tee -a "$log" || status=1
 if grep -E -q 'ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error:|SUMMARY: (Address|UndefinedBehavior)Sanitizer' "$log"; then
   echo "FAIL: sanitizer report in the output above"
   status=1

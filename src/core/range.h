@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "core/tree.h"
@@ -17,6 +18,9 @@ struct Window {
   // Grows the tree to both corners (minimum first) and measures the window
   // with the final anchor.
   static Window open(Tree<D>& tree, const Coord<D>& lo, const Coord<D>& hi) {
+    // A NaN corner names no cell: the window would have no meaning.
+    for (int i = 0; i < D; ++i)
+      if (std::isnan(lo[i]) || std::isnan(hi[i])) raiseValue("window corners must not be NaN");
     tree.growToContain(lo);
     tree.growToContain(hi);
     Window w;
@@ -56,6 +60,8 @@ class WindowWalk {
       return;
     }
     if (!node->children) return;
+    // The children are visited next: start fetching them now.
+    for (const Node<D>* child : node->children->at) __builtin_prefetch(child);
     double half = tree_.sizes[static_cast<size_t>(level - 1)];
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
       Coord<D> child = corner;
