@@ -38,5 +38,27 @@ for py in "${INTERPRETERS[@]}"; do
     failed=$((failed + 1))
   fi
 done
+
+# Trees saved under each interpreter, loaded under every other.
+shared="$moddir/saved"
+mkdir -p "$shared"
+for py in "${INTERPRETERS[@]}"; do
+  (cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/cross_serialize.py" write "$shared")
+done
+for py in "${INTERPRETERS[@]}"; do
+  version="$(clean_python "$py" -c 'import platform; print(platform.python_version())')"
+  set +e
+  log="$(cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/cross_serialize.py" read "$shared" 2>&1)"
+  rc=$?
+  set -e
+  if [ "$rc" -eq 0 ]; then
+    echo "saved trees $version PASS ($(echo "$log" | tail -n 1))"
+    passed=$((passed + 1))
+  else
+    echo "saved trees $version FAIL"
+    echo "$log" | sed 's/^/    /'
+    failed=$((failed + 1))
+  fi
+done
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

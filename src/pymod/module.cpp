@@ -34,7 +34,10 @@ std::vector<uint64_t> parseDimensions(const char* text) {
   }
 }
 
-std::vector<uint64_t> getAllDimensions() { return parseDimensions(kBuiltDimensions); }
+std::vector<uint64_t> getAllDimensions() {
+  static const std::vector<uint64_t> dims = parseDimensions(kBuiltDimensions);
+  return dims;
+}
 constexpr auto getAllDimensionsCall = callable("get_all_dimensions", &getAllDimensions);
 
 ModuleDesc moduleDesc{"zell_dim_1_2_3_4", "", {}, {}};
