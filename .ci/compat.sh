@@ -23,21 +23,29 @@ cp "$so" "$moddir/zell_dim_1_2_3_4.so"
 
 passed=0
 failed=0
-for py in "${INTERPRETERS[@]}"; do
-  version="$(clean_python "$py" -c 'import platform; print(platform.python_version())')"
-  set +e
-  log="$(cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/run_compat.py" 2>&1)"
-  rc=$?
-  set -e
-  if [ "$rc" -eq 0 ]; then
-    echo "compat $version PASS ($(echo "$log" | tail -n 1))"
-    passed=$((passed + 1))
-  else
-    echo "compat $version FAIL (exit status $rc)"
-    if [ -n "$log" ]; then echo "$log" | sed 's/^/    /'; else echo "    (no output)"; fi
-    failed=$((failed + 1))
-  fi
-done
+# Runs one script under every interpreter against the copied module and
+# prints a PASS/FAIL line for each: run_each LABEL SCRIPT [ARGS...]
+run_each() {
+  local label="$1"
+  shift
+  for py in "${INTERPRETERS[@]}"; do
+    version="$(clean_python "$py" -c 'import platform; print(platform.python_version())')"
+    set +e
+    log="$(cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$@" 2>&1)"
+    rc=$?
+    set -e
+    if [ "$rc" -eq 0 ]; then
+      echo "$label $version PASS ($(echo "$log" | tail -n 1))"
+      passed=$((passed + 1))
+    else
+      echo "$label $version FAIL (exit status $rc)"
+      if [ -n "$log" ]; then echo "$log" | sed 's/^/    /'; else echo "    (no output)"; fi
+      failed=$((failed + 1))
+    fi
+  done
+}
+
+run_each compat "$root/tests/compat/run_compat.py"
 
 # Trees saved under each interpreter, loaded under every other.
 shared="$moddir/saved"
@@ -45,20 +53,6 @@ mkdir -p "$shared"
 for py in "${INTERPRETERS[@]}"; do
   (cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/cross_serialize.py" write "$shared")
 done
-for py in "${INTERPRETERS[@]}"; do
-  version="$(clean_python "$py" -c 'import platform; print(platform.python_version())')"
-  set +e
-  log="$(cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/cross_serialize.py" read "$shared" 2>&1)"
-  rc=$?
-  set -e
-  if [ "$rc" -eq 0 ]; then
-    echo "saved trees $version PASS ($(echo "$log" | tail -n 1))"
-    passed=$((passed + 1))
-  else
-    echo "saved trees $version FAIL"
-    echo "$log" | sed 's/^/    /'
-    failed=$((failed + 1))
-  fi
-done
+run_each "saved trees" "$root/tests/compat/cross_serialize.py" read "$shared"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
