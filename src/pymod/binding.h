@@ -80,9 +80,10 @@ Object* callPhase(F&& step) noexcept {
   }
 }
 
-// How the instance of a method reaches its operation. `Fields` is what the
-// instance holds; `Held` what the call keeps for its duration; `get` hands
-// the operation its first argument (and may refuse, as an operation error).
+// How the instance of a method reaches its operation, chosen by the type of
+// the operation's first parameter: `cls` is the class the instance must
+// be, `hold` takes what the call keeps for its duration (and may refuse, as
+// an error of the operation), `get` hands the operation its argument.
 template <class SelfParam>
 struct SelfAccess;
 
