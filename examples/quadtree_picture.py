@@ -1,0 +1,68 @@
+"""Fills a quad tree from random points, counting the points per finest
+cell, and draws the tree's cells and counts to a PNG (needs matplotlib).
+
+    python examples/quadtree_picture.py [out.png]
+"""
+from __future__ import print_function
+
+import random
+import sys
+
+import zell_dim_1_2_3_4 as zell
+
+
+def fill(points):
+    tree = zell.newZell2D(1.0, 0)
+    for x, y in points:
+        cell = tree.createNodeByCoord([x, y])
+        cell.setData(cell.getData() + 1)  # the default 0 counts the first point
+    return tree
+
+
+def cells(tree):
+    """Yields (corner, edge, count or None) for every node, walking down from
+    the root with climber clones."""
+    todo = [(tree.getClimber(), tree.anchor())]
+    while todo:
+        climber, corner = todo.pop()
+        edge = climber.size()
+        yield corner, edge, climber.getData() if climber.level() == 0 else None
+        if climber.hasChildren():
+            half = edge / 2
+            for child in range(4):
+                offset = [half * (child & 1), half * ((child >> 1) & 1)]
+                todo.append((climber.climbClone(child), [corner[0] + offset[0], corner[1] + offset[1]]))
+
+
+def draw(tree, path):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    from matplotlib.patches import Rectangle
+
+    figure, axes = plt.subplots(figsize=(7, 7))
+    most = max(count for _, _, count in cells(tree) if count is not None)
+    for (x, y), edge, count in cells(tree):
+        if count is None:
+            axes.add_patch(Rectangle((x, y), edge, edge, fill=False, linewidth=0.4, edgecolor="#555555"))
+        elif count:
+            axes.add_patch(Rectangle((x, y), edge, edge, color=plt.cm.viridis(count / float(most))))
+    x0, y0 = tree.anchor()
+    axes.set_xlim(x0, x0 + tree.size())
+    axes.set_ylim(y0, y0 + tree.size())
+    axes.set_aspect("equal")
+    axes.set_title("%d-level quad tree, points per finest cell (most: %d)" % (tree.depth(), most))
+    figure.savefig(path, dpi=100)
+
+
+if __name__ == "__main__":
+    rng = random.Random(4)
+    points = [(rng.gauss(0, 6), rng.gauss(0, 3)) for _ in range(3000)]
+    tree = fill(points)
+    out = sys.argv[1] if len(sys.argv) > 1 else "quadtree.png"
+    try:
+        draw(tree, out)
+    except ImportError:
+        print("matplotlib is not installed: pip install matplotlib to draw the picture")
+        sys.exit(0)
+    print("wrote", out, "- depth", tree.depth(), "anchor", tree.anchor())
