@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the one wheel with `pip wheel .`, checks that its tags name every
+# interpreter it serves, and installs it into fresh environments of the
+# oldest and the newest installed 3.x interpreters, each importing and
+# using it.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/.ci/interpreters.sh"
+py="${PYTHON:-python3}"
+
+dist="$(mktemp -d)"
+trap 'rm -rf "$dist"' EXIT
+"$py" -m pip wheel -q "$root" -w "$dist"
+wheels=("$dist"/zell_dim_1_2_3_4-*.whl)
+[ "${#wheels[@]}" -eq 1 ] || { echo "FAIL: expected one wheel, got ${wheels[*]}"; exit 1; }
+wheel="${wheels[0]}"
+echo "wheel: $(basename "$wheel")"
+case "$(basename "$wheel")" in
+  *-cp27.cp36.cp37.cp38.cp39.cp310.cp311.cp312.cp313-none-linux_*.whl) ;;
+  *) echo "FAIL: the wheel's tags do not name every interpreter it serves"; exit 1 ;;
+esac
+
+threes=()
+for candidate in "${INTERPRETERS[@]}"; do
+  clean_python "$candidate" -c 'import sys; sys.exit(sys.version_info[0] != 3)' && threes+=("$candidate")
+done
+[ "${#threes[@]}" -ge 1 ] || threes=("$(command -v python3)")
+for target in "${threes[0]}" "${threes[-1]}"; do
+  env_dir="$(mktemp -d "$dist/env.XXXX")"
+  clean_python "$target" -m venv "$env_dir"
+  clean_python "$env_dir/bin/python" -m pip install -q "$wheel"
+  (cd "$dist" && clean_python "$env_dir/bin/python" -c '
+import os, sys, zell_dim_1_2_3_4 as z
+assert "site-packages" in z.__file__, z.__file__
+t = z.newZell3(0.5)
+t.createNodeByCoord([1.0, 2.0, 3.0]).setData("x")
+copy = z.Zell3()
+copy.deserialize(t.serialize())
+assert copy.getNodeByCoord([1.0, 2.0, 3.0]).getData() == "x"
+stubs = os.path.join(os.path.dirname(z.__file__), "zell_dim_1_2_3_4-stubs", "__init__.pyi")
+assert os.path.isfile(stubs), stubs
+print("wheel installed and working under Python " + sys.version.split()[0])')
+done
