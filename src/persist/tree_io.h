@@ -193,6 +193,9 @@ class TreeReader {
     for (size_t l = 0; l < s.sizes.size(); ++l)
       if (s.sizes[l] != std::ldexp(s.minNodeSize, static_cast<int>(l)))
         refuse("sizes are not the doublings of minNodeSize");
+    // Growth never makes a tree whose extent overflows; neither may a load.
+    for (double a : s.anchor)
+      if (!std::isfinite(a + s.sizes.back())) refuse("the tree's extent is not finite");
     if (!s.root) refuse("the root is missing");
     if (!s.hasDefault) refuse("the default payload is missing");
     if (!s.problem.empty()) refuse(s.problem);

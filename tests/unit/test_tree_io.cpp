@@ -170,6 +170,11 @@ TEST_F(TreeIoTest, LoadedTreesMustKeepTheTreeInvariants) {
     w.boolean(levels > 0 ? has : false);
   };
   auto leaf = [&](Writer& w) { node(w, 0, 0, false); };
+  auto doublings = [](double minSize, int count) {
+    std::vector<double> sizes;
+    for (int l = 0; l < count; ++l) sizes.push_back(std::ldexp(minSize, l));
+    return sizes;
+  };
   struct Case {
     std::string bytes;
     const char* reason;
@@ -177,6 +182,7 @@ TEST_F(TreeIoTest, LoadedTreesMustKeepTheTreeInvariants) {
       {record(0.0, 0, {0.0}, leaf, true), "minNodeSize is not positive and finite"},
       {record(1.0, 1, {1.0}, leaf, true), "sizes does not hold depth + 1 entries"},
       {record(1.0, 1, {1.0, 3.0}, leaf, true), "sizes are not the doublings of minNodeSize"},
+      {record(1e300, 30, doublings(1e300, 31), leaf, true), "the tree's extent is not finite"},
       {record(1.0, 0, {1.0}, [](Writer& w) { w.nil(); }, true), "the root is missing"},
       {record(1.0, 0, {1.0}, leaf, false), "the default payload is missing"},
       {record(1.0, 1, {1.0, 2.0}, [&](Writer& w) { node(w, 1, 1, true); }, true),
