@@ -1,0 +1,75 @@
+"""Resident memory of one tree, measured alone in a fresh process.
+
+    python memory.py KIND SIDE
+
+KIND is `ours` (the module), `pytree` (the pure-Python tree) or `dict` (a
+dict keyed by cell-key tuples). Every level-0 cell of the SIDE x SIDE square
+at the origin (D = 2, cell edge 1) gets a node holding the same payload
+object, so payloads cost nothing here. Prints one JSON object: resident
+bytes before and after, and the node counts they are divided by.
+"""
+import gc
+import json
+import sys
+
+from common import rss_bytes
+
+
+def node_count(side, dims=2):
+    """Nodes of a tree grown from the origin cell with every cell of the
+    square created: the root plus a complete child set under every ancestor
+    of a created cell."""
+    count, level, cells = 1, 1, side
+    while cells > 1:
+        cells = -(-cells // 2)  # ancestors per axis, one level up
+        count += (1 << dims) * cells ** dims
+        level += 1
+    return count
+
+
+def level0_count(side, dims=2):
+    return (1 << dims) * (-(-side // 2)) ** dims
+
+
+def main():
+    kind, side = sys.argv[1], int(sys.argv[2])
+    payload = object()
+    if kind == "ours":
+        import zell_dim_1_2_3_4 as zell
+
+        tree = zell.newZell2(1.0)
+        create = tree.createNodeByCoord
+    elif kind == "pytree":
+        from pytree import PyTree
+
+        tree = PyTree(2, 1.0)
+        create = tree.createNodeByCoord
+    elif kind == "dict":
+        tree = {}
+    else:
+        raise SystemExit("unknown kind %r" % kind)
+    gc.collect()
+    before = rss_bytes()
+    if kind == "dict":
+        for i in range(side):
+            for j in range(side):
+                tree[(i, j)] = payload
+    else:
+        for i in range(side):
+            x = i + 0.5
+            for j in range(side):
+                create([x, j + 0.5]).setData(payload)
+    gc.collect()
+    after = rss_bytes()
+    nodes = side * side if kind == "dict" else node_count(side)
+    if kind == "pytree" and tree.countNodes() != nodes:
+        raise SystemExit("node count %d, expected %d" % (tree.countNodes(), nodes))
+    if kind == "ours" and tree.depth() != (side - 1).bit_length():
+        raise SystemExit("depth %d, expected %d" % (tree.depth(), (side - 1).bit_length()))
+    level0 = side * side if kind == "dict" else level0_count(side)
+    print(json.dumps({"kind": kind, "side": side, "before": before, "after": after,
+                      "nodes": nodes, "level0": level0}))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,56 @@
+/* The floor of the call road: a module function and a method of a tiny type
+ * that do nothing, registered with METH_VARARGS | METH_KEYWORDS like every
+ * callable of zell_dim_1_2_3_4. Built by bench/run.py against the running
+ * interpreter's headers; only the benchmark loads it. */
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+static PyObject *noop_function(PyObject *self, PyObject *args, PyObject *kwargs) {
+  (void)self;
+  (void)args;
+  (void)kwargs;
+  Py_RETURN_NONE;
+}
+
+typedef struct {
+  PyObject_HEAD
+} NoopObject;
+
+static PyObject *noop_method(PyObject *self, PyObject *args, PyObject *kwargs) {
+  (void)self;
+  (void)args;
+  (void)kwargs;
+  Py_RETURN_NONE;
+}
+
+static PyMethodDef noop_type_methods[] = {
+    {"noop", (PyCFunction)(void (*)(void))noop_method, METH_VARARGS | METH_KEYWORDS, "Does nothing."},
+    {NULL, NULL, 0, NULL}};
+
+static PyTypeObject NoopType = {
+    PyVarObject_HEAD_INIT(NULL, 0) "zellbench_noop.Noop", /* tp_name */
+    sizeof(NoopObject),                                   /* tp_basicsize */
+};
+
+static PyMethodDef noop_module_methods[] = {
+    {"noop", (PyCFunction)(void (*)(void))noop_function, METH_VARARGS | METH_KEYWORDS, "Does nothing."},
+    {NULL, NULL, 0, NULL}};
+
+static struct PyModuleDef noop_module = {PyModuleDef_HEAD_INIT, "zellbench_noop", NULL, -1,
+                                         noop_module_methods, NULL, NULL, NULL, NULL};
+
+PyMODINIT_FUNC PyInit_zellbench_noop(void) {
+  NoopType.tp_flags = Py_TPFLAGS_DEFAULT;
+  NoopType.tp_new = PyType_GenericNew;
+  NoopType.tp_methods = noop_type_methods;
+  if (PyType_Ready(&NoopType) < 0) return NULL;
+  PyObject *module = PyModule_Create(&noop_module);
+  if (module == NULL) return NULL;
+  Py_INCREF(&NoopType);
+  if (PyModule_AddObject(module, "Noop", (PyObject *)&NoopType) < 0) {
+    Py_DECREF(&NoopType);
+    Py_DECREF(module);
+    return NULL;
+  }
+  return module;
+}

@@ -1,0 +1,503 @@
+"""Speed and memory of zell_dim_1_2_3_4 beside the alternatives a user would
+pick, all measured in this one run on the same interpreter (the OpenVDB rows
+on Debian's /usr/bin/python3, which its binding is built for).
+
+    python bench/run.py            # the full suite, a few minutes
+    python bench/run.py --quick    # smaller workloads, fewer repeats
+
+Prints one table and writes it as JSON (bench/results.json by default).
+Every time is the best of several runs, taken in turns with the
+alternatives. The module is imported normally; when it is not installed,
+the development build in build/dev is used.
+"""
+from __future__ import print_function
+
+import argparse
+import json
+import os
+import pickle
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import timeit
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+
+from common import (Contender, keep_freed_memory, perf, progress, race, random_points, read_rows, row,  # noqa: E402
+                    table)
+import pytree  # noqa: E402
+from pytree import PyTree  # noqa: E402
+
+DEBIAN_PYTHON = "/usr/bin/python3"
+
+FULL = dict(points=200000, side=1024.0, window=1000, block=(50, 50, 40), memory_side=1000,
+            repeats=5, slow_repeats=3, calls=1000000, call_repeats=7,
+            vdb_points=200000, vdb_window=64, agreement_seeds=3)
+QUICK = dict(points=20000, side=1024.0, window=200, block=(20, 20, 10), memory_side=300,
+             repeats=2, slow_repeats=2, calls=100000, call_repeats=3,
+             vdb_points=20000, vdb_window=24, agreement_seeds=1)
+
+# Targets, as bounds on ours/alternative (or on our own figure).
+FASTER_20 = dict(max_ratio=1 / 20.0, target="<= 0.050 (20x faster)")
+FASTER_10 = dict(max_ratio=1 / 10.0, target="<= 0.100 (10x faster)")
+FLOOR_3 = dict(max_ratio=3.0, target="<= 3 (within 3x of floor)")
+FLOOR_CALL = dict(max_ratio=1.5, target="<= 1.5 (within 1.5x of floor)")
+PICKLE_ONLY = dict(max_ratio=1.1, target="<= 1.1 (structure <= 10% of pickling)")
+BYTES_32 = dict(max_ours=32.0, target="ours <= 32 B/node")
+
+
+def import_module():
+    try:
+        import zell_dim_1_2_3_4 as zell
+    except ImportError:
+        dev = os.path.join(REPO, "build", "dev")
+        if not os.path.exists(os.path.join(dev, "zell_dim_1_2_3_4.so")):
+            raise SystemExit("zell_dim_1_2_3_4 is neither installed nor built: run `pip install %s` or "
+                             "`cmake -S %s -B %s -G Ninja && ninja -C %s`" % (REPO, REPO, dev, dev))
+        sys.path.insert(0, dev)
+        import zell_dim_1_2_3_4 as zell
+    return zell
+
+
+# Agreement -------------------------------------------------------------------
+
+
+def check_agreement(zell, seeds):
+    progress("agreement of the pure-Python tree with the module, D = 1..4")
+    for dims in (1, 2, 3, 4):
+        for seed in range(seeds):
+            pytree.check_agreement(zell, dims, seed)
+
+
+def same(what, *results):
+    for other in results[1:]:
+        if other != results[0]:
+            raise SystemExit("results differ: " + what)
+
+
+# Point writes and reads ------------------------------------------------------
+
+# The dict alternative inlines the key computation, as the fastest code a
+# user could write would. The anchor stays at the origin (all points are
+# above it), so its keys are the tree's keys.
+
+
+def dict_write_2(d, points, values):
+    a, s = 0.0, 1.0
+    for (x, y), v in zip(points, values):
+        d[(int((x - a) / s), int((y - a) / s))] = v
+    return d
+
+
+def dict_write_3(d, points, values):
+    a, s = 0.0, 1.0
+    for (x, y, z), v in zip(points, values):
+        d[(int((x - a) / s), int((y - a) / s), int((z - a) / s))] = v
+    return d
+
+
+def dict_read_2(d, points, default):
+    a, s, get = 0.0, 1.0, d.get
+    return [get((int((x - a) / s), int((y - a) / s)), default) for x, y in points]
+
+
+def dict_read_3(d, points, default):
+    a, s, get = 0.0, 1.0, d.get
+    return [get((int((x - a) / s), int((y - a) / s), int((z - a) / s)), default) for x, y, z in points]
+
+
+def tree_write(tree, points, values):
+    create = tree.createNodeByCoord
+    for p, v in zip(points, values):
+        create(p).setData(v)
+    return tree
+
+
+def tree_read(tree, points):
+    get = tree.getNodeByCoord
+    return [get(p).getData() for p in points]
+
+
+def bench_points(zell, cfg, dims, rows):
+    n = cfg["points"]
+    points = random_points(n, dims, cfg["side"], seed=dims)
+    values = list(range(n))
+    new_ours = getattr(zell, "newZell%d" % dims)
+    dict_write = dict_write_2 if dims == 2 else dict_write_3
+    dict_read = dict_read_2 if dims == 2 else dict_read_3
+
+    progress("point writes, D = %d, %d points" % (dims, n))
+    best, out = race([
+        Contender("ours", lambda t: tree_write(t, points, values), lambda: new_ours(1.0)),
+        Contender("pytree", lambda t: tree_write(t, points, values), lambda: PyTree(dims, 1.0),
+                  cfg["slow_repeats"]),
+        Contender("dict", lambda d: dict_write(d, points, values), dict),
+    ], cfg["repeats"])
+    ours, mine, cells = out["ours"], out["pytree"], out["dict"]
+    same("tree geometry after the writes", (ours.anchor(), ours.depth()), (mine.anchor(), mine.depth()))
+    for p in points[:200]:
+        same("keys of %r" % p, ours.coordToKey(p), mine.coordToKey(p), list(dict_write(
+            {}, [p], [0]).popitem()[0]))
+    label = "point writes D=%d, %d pts" % (dims, n)
+    rows.append(row(label, best["ours"], "pure-Python tree", best["pytree"], **FASTER_20))
+    rows.append(row(label, best["ours"], "dict of key tuples", best["dict"]))
+
+    progress("point reads, D = %d, %d points" % (dims, n))
+    best, out = race([
+        Contender("ours", lambda _: tree_read(ours, points)),
+        Contender("pytree", lambda _: tree_read(mine, points), repeats=cfg["slow_repeats"]),
+        Contender("dict", lambda _: dict_read(cells, points, None)),
+    ], cfg["repeats"])
+    same("point reads D=%d" % dims, out["ours"], out["pytree"], out["dict"])
+    label = "point reads D=%d, %d pts" % (dims, n)
+    rows.append(row(label, best["ours"], "pure-Python tree", best["pytree"], **FASTER_20))
+    rows.append(row(label, best["ours"], "dict of key tuples", best["dict"]))
+
+
+# Range query -----------------------------------------------------------------
+
+
+def bench_range(zell, cfg, kind, rows):
+    w = cfg["window"]
+    rng = random.Random(7)
+    if kind == "sparse":
+        chosen = sorted(rng.sample(range(w * w), max(1, w * w // 100)))
+    else:
+        chosen = range(w * w)
+    ours, mine, cells = zell.newZell2D(1.0, None), PyTree(2, 1.0, default=None), {}
+    progress("range query, %s %dx%d window: building the trees" % (kind, w, w))
+    for n in chosen:
+        i, j = divmod(n, w)
+        p = [i + 0.5, j + 0.5]
+        ours.createNodeByCoord(p).setData(n)
+        mine.createNodeByCoord(p).setData(n)
+        cells[(i, j)] = n
+    lo, hi = [0.0, 0.0], [w - 1.0, w - 1.0]
+    ours.getRange(lo, hi)  # any growth happens here, before timing
+    mine.getRange(lo, hi)
+
+    def dict_range(_):
+        a, s, get = 0.0, 1.0, cells.get
+        i0, j0 = int((lo[0] - a) / s), int((lo[1] - a) / s)
+        i1, j1 = int((hi[0] - a) / s), int((hi[1] - a) / s)
+        return [[get((i, j), None) for j in range(j0, j1 + 1)] for i in range(i0, i1 + 1)]
+
+    def floor(_):
+        fill = None
+        return [[fill] * w for _ in range(w)]
+
+    expected = mine.getRange(lo, hi)
+
+    def payload_floor(_):
+        return [r[:] for r in expected]
+
+    progress("range query, %s %dx%d window" % (kind, w, w))
+    best, out = race([
+        Contender("ours", lambda _: ours.getRange(lo, hi)),
+        Contender("pytree", lambda _: mine.getRange(lo, hi), repeats=cfg["slow_repeats"]),
+        Contender("dict", dict_range),
+        Contender("floor", floor),
+        Contender("payload floor", payload_floor),
+    ], cfg["repeats"])
+    same("getRange, %s" % kind, out["ours"], out["pytree"], out["dict"], out["payload floor"])
+    label = "getRange D=2 %dx%d, %s (%d set)" % (w, w, kind, len(chosen))
+    rows.append(row(label, best["ours"], "pure-Python tree", best["pytree"]))
+    rows.append(row(label, best["ours"], "dict comprehension", best["dict"], **FASTER_10))
+    rows.append(row(label, best["ours"], "floor [[d]*m for _ in range(n)]", best["floor"], **FLOOR_3))
+    rows.append(row(label, best["ours"], "copies of the result's rows", best["payload floor"],
+                    note="the lists holding the very payload objects: [r[:] for r in rows]"))
+
+
+# Serialization ---------------------------------------------------------------
+
+
+def bench_serialize(zell, cfg, rows):
+    bx, by, bz = cfg["block"]
+    ours, mine = zell.newZell3D(1.0, None), PyTree(3, 1.0, default=None)
+    payloads = []
+    for i in range(bx):
+        for j in range(by):
+            for k in range(bz):
+                p = [i + 0.5, j + 0.5, k + 0.5]
+                a, b = ours.createNodeByCoord(p), mine.createNodeByCoord(p)
+                if (i + j + k) % 2 == 0:  # half the cells hold a small payload
+                    v = len(payloads)
+                    a.setData(v)
+                    b.setData(v)
+                    payloads.append(v)
+    nodes = mine.countNodes()
+    level0 = bx * by * bz
+    lo, hi = [0.0] * 3, [bx - 1.0, by - 1.0, bz - 1.0]
+    whole = mine.getRange(lo, hi)
+    same("the trees to save", ours.getRange(lo, hi), whole)
+    dumps, loads = pickle.dumps, pickle.loads
+
+    progress("serialize, D = 3, %d level-0 nodes (%d nodes)" % (level0, nodes))
+    best, out = race([
+        Contender("ours", lambda _: ours.serialize()),
+        Contender("pytree", lambda _: dumps(mine)),
+        Contender("floor", lambda _: list(map(dumps, payloads))),
+    ], cfg["repeats"])
+    ours_bytes, mine_bytes = out["ours"], out["pytree"]
+    label = "serialize D=3, %d level-0 nodes" % level0
+    rows.append(row(label, best["ours"], "pickle.dumps of pure-Python tree", best["pytree"]))
+    rows.append(row(label, best["ours"], "pickle.dumps per payload only", best["floor"], **PICKLE_ONLY))
+    rows.append(row("serialized size D=3, %d nodes" % nodes, len(ours_bytes) / float(nodes),
+                    "pickle of pure-Python tree", len(mine_bytes) / float(nodes), unit="B/node"))
+
+    pickled = out["floor"]
+    progress("deserialize, D = 3")
+    best, out = race([
+        Contender("ours", lambda t: (t.deserialize(ours_bytes), t)[1], lambda: zell.newZell3(1.0)),
+        Contender("pytree", lambda _: loads(mine_bytes)),
+        Contender("floor", lambda _: list(map(loads, pickled))),
+    ], cfg["repeats"])
+    same("trees after loading", out["ours"].getRange(lo, hi), out["pytree"].getRange(lo, hi), whole)
+    label = "deserialize D=3, %d level-0 nodes" % level0
+    rows.append(row(label, best["ours"], "pickle.loads of pure-Python tree", best["pytree"]))
+    rows.append(row(label, best["ours"], "pickle.loads per payload only", best["floor"], **PICKLE_ONLY))
+
+
+# The call road ---------------------------------------------------------------
+
+
+def build_noop():
+    """Compiles bench/noop against this interpreter's headers into
+    bench/build/ and imports it; None (with the reason printed) when it
+    cannot be built here."""
+    import sysconfig
+
+    source = os.path.join(HERE, "noop", "zellbench_noop.c")
+    include = sysconfig.get_paths()["include"]
+    suffix = sysconfig.get_config_var("EXT_SUFFIX") or ".so"
+    out_dir = os.path.join(HERE, "build", "noop-%d%d" % sys.version_info[:2])
+    target = os.path.join(out_dir, "zellbench_noop" + suffix)
+    if not os.path.exists(os.path.join(include, "Python.h")):
+        print("call-road floor skipped: no Python.h for this interpreter in " + include)
+        return None
+    compiler = os.environ.get("CC") or shutil.which("gcc") or shutil.which("cc")
+    if not compiler:
+        print("call-road floor skipped: no C compiler")
+        return None
+    if not os.path.exists(out_dir):
+        os.makedirs(out_dir)
+    cmd = [compiler, "-O2", "-shared", "-fPIC", "-I" + include, source, "-o", target]
+    done = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, universal_newlines=True)
+    if done.returncode != 0:
+        print("call-road floor skipped: building it failed:\n" + done.stdout)
+        return None
+    sys.path.insert(0, out_dir)
+    import zellbench_noop
+
+    return zellbench_noop
+
+
+def per_call(functions, calls, repeats):
+    """Best seconds per call of each zero-argument callable, timed in turns."""
+    timers = dict((name, timeit.Timer("f()", globals={"f": f})) for name, f in functions.items())
+    best = dict((name, float("inf")) for name in functions)
+    for _ in range(repeats):
+        for name, timer in timers.items():
+            best[name] = min(best[name], timer.timeit(calls) / calls)
+    return best
+
+
+def bench_calls(zell, cfg, rows):
+    noop = build_noop()
+    if noop is None:
+        return
+    progress("call road, %d calls per timing" % cfg["calls"])
+    tree = zell.newZell2D(1.0, None)
+    climber = tree.getClimber()
+    climber.setData(1)
+    floor_object = noop.Noop()
+    best = per_call({
+        "depth": tree.depth,
+        "getData": climber.getData,
+        "dims": zell.get_all_dimensions,
+        "method": floor_object.noop,
+        "function": noop.noop,
+    }, cfg["calls"], cfg["call_repeats"])
+    rows.append(row("call t.depth()", best["depth"], "no-op C method", best["method"], **FLOOR_CALL))
+    rows.append(row("call c.getData()", best["getData"], "no-op C method", best["method"], **FLOOR_CALL))
+    rows.append(row("call get_all_dimensions()", best["dims"], "no-op C function", best["function"],
+                    **FLOOR_CALL))
+
+
+# Memory ----------------------------------------------------------------------
+
+
+def child_env(extra_path):
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([p for p in [extra_path, env.get("PYTHONPATH")] if p])
+    return env
+
+
+def bench_memory(zell, cfg, rows):
+    side = cfg["memory_side"]
+    results = {}
+    for kind in ("ours", "pytree", "dict"):
+        progress("memory, %s, %dx%d level-0 cells, in a fresh process" % (kind, side, side))
+        done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), kind, str(side)],
+                              stdout=subprocess.PIPE, universal_newlines=True,
+                              env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
+        results[kind] = json.loads(done.stdout.strip().splitlines()[-1])
+
+    def per(kind, what):
+        r = results[kind]
+        return (r["after"] - r["before"]) / float(r[what])
+
+    nodes = results["ours"]["nodes"]
+    rows.append(row("memory D=2, per node (%d nodes)" % nodes, per("ours", "nodes"), "pure-Python tree",
+                    per("pytree", "nodes"), unit="B/node", **BYTES_32))
+    cells = results["ours"]["level0"]
+    label = "memory D=2, per level-0 cell (%d cells)" % cells
+    rows.append(row(label, per("ours", "level0"), "pure-Python tree", per("pytree", "level0"), unit="B/node"))
+    rows.append(row(label, per("ours", "level0"), "dict of key tuples", per("dict", "level0"),
+                    unit="B/node"))
+
+
+# OpenVDB ---------------------------------------------------------------------
+
+
+def vdb_importable():
+    done = subprocess.run([DEBIAN_PYTHON, "-c", "import pyopenvdb, numpy"], stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, universal_newlines=True)
+    return done.returncode == 0
+
+
+def install_vdb():
+    if not shutil.which("apt-get") or os.geteuid() != 0:
+        return "apt-get is not available to this user"
+    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+    install = ["apt-get", "install", "-y", "-q", "python3-openvdb"]
+    for attempt in range(2):
+        progress("installing python3-openvdb with apt-get")
+        try:
+            done = subprocess.run(install, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                  universal_newlines=True, env=env, timeout=300)
+        except subprocess.TimeoutExpired:
+            return "apt-get install timed out"
+        if done.returncode == 0:
+            return None
+        if attempt == 0:  # the package lists may be missing or old
+            subprocess.run(["apt-get", "update", "-q"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           env=env, timeout=300)
+    return "apt-get install python3-openvdb failed: " + done.stdout.strip().splitlines()[-1]
+
+
+def bench_vdb(zell, cfg, rows, may_install):
+    if not os.path.exists(DEBIAN_PYTHON):
+        print("OpenVDB rows left out: %s does not exist" % DEBIAN_PYTHON)
+        return
+    if not vdb_importable():
+        if not may_install:
+            print("OpenVDB rows left out: python3-openvdb is not installed (a full run installs it)")
+            return
+        problem = install_vdb()
+        if problem or not vdb_importable():
+            print("OpenVDB rows left out: python3-openvdb cannot be installed here (%s)" %
+                  (problem or "its module does not import"))
+            return
+    # Only the module's file goes on that interpreter's path: the directory
+    # it lives in may hold packages built for this interpreter.
+    staging = tempfile.mkdtemp(prefix="zell-bench-")
+    try:
+        shutil.copy(zell.__file__, staging)
+        progress("OpenVDB part under %s" % DEBIAN_PYTHON)
+        cmd = [DEBIAN_PYTHON, os.path.join(HERE, "vdb.py"), "--points", str(cfg["vdb_points"]),
+               "--window", str(cfg["vdb_window"]), "--repeats", str(cfg["repeats"])]
+        done = subprocess.run(cmd, stdout=subprocess.PIPE, universal_newlines=True,
+                              env=child_env(staging))
+        if done.returncode != 0:
+            print("OpenVDB rows left out: the part under %s failed (exit %d)" % (DEBIAN_PYTHON, done.returncode))
+            return
+        rows.extend(read_rows(done.stdout))
+    finally:
+        shutil.rmtree(staging, ignore_errors=True)
+
+
+# Main ------------------------------------------------------------------------
+
+PARTS = ("points", "range", "serialize", "calls", "memory", "vdb")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--quick", action="store_true", help="small workloads and few repeats: a smoke run")
+    ap.add_argument("--json", default=os.path.join(HERE, "results.json"), help="where to write the rows")
+    ap.add_argument("--no-install", action="store_true", help="do not install python3-openvdb when missing")
+    ap.add_argument("--only", action="append", choices=PARTS, metavar="PART",
+                    help="run only this part (may be repeated): " + ", ".join(PARTS))
+    args = ap.parse_args()
+    parts = args.only or PARTS
+    cfg = QUICK if args.quick else FULL
+    started = perf()
+    warm = keep_freed_memory()
+    zell = import_module()
+    python = "%d.%d.%d %s" % (sys.version_info[:3] + (sys.executable,))
+    print("zell_dim_1_2_3_4 bench (%s mode): module %s, Python %s" %
+          ("quick" if args.quick else "full", os.path.realpath(zell.__file__), python))
+    sys.stdout.flush()
+
+    check_agreement(zell, cfg["agreement_seeds"])
+    rows = []
+    if "points" in parts:
+        for dims in (2, 3):
+            bench_points(zell, cfg, dims, rows)
+    if "range" in parts:
+        for kind in ("sparse", "dense"):
+            bench_range(zell, cfg, kind, rows)
+    if "serialize" in parts:
+        bench_serialize(zell, cfg, rows)
+    if "calls" in parts:
+        bench_calls(zell, cfg, rows)
+    if "memory" in parts:
+        bench_memory(zell, cfg, rows)
+    if "vdb" in parts:
+        bench_vdb(zell, cfg, rows, may_install=not (args.quick or args.no_install))
+
+    print()
+    print(table(rows))
+    print()
+    print("ours/alt is our time (or bytes) over the alternative's: below 1 the module does better.")
+    print("Times are the best of %d runs (the pure-Python tree: %d), taken in turns; calls: best of %d "
+          "timings of %d calls. OpenVDB rows run under %s." %
+          (cfg["repeats"], cfg["slow_repeats"], cfg["call_repeats"], cfg["calls"], DEBIAN_PYTHON))
+    print("The collector is off while a run is timed, and freed memory stays with the allocator for the "
+          "next run.")
+    if not warm:
+        print("The allocator could not be told to keep freed memory: times include page faults unevenly.")
+    notes = []
+    for r in rows:
+        if r.get("note") and (r["alternative"], r["note"]) not in notes:
+            notes.append((r["alternative"], r["note"]))
+    for alternative, note in notes:
+        print("%s: %s." % (alternative, note))
+    judged = [r for r in rows if r["met"] is not None]
+    print("targets met: %d of %d" % (sum(1 for r in judged if r["met"]), len(judged)))
+    for r in judged:
+        if r["met"]:
+            continue
+        if r["max_ratio"] is not None:
+            print("  missed: %s vs %s: ours/alt %.3f, target %s" %
+                  (r["workload"], r["alternative"], r["ratio"], r["target"]))
+        else:
+            print("  missed: %s: %.1f, target %s" % (r["workload"], r["ours"], r["target"]))
+    elapsed = perf() - started
+    with open(args.json, "w") as f:
+        json.dump({"mode": "quick" if args.quick else "full", "python": python, "warm_allocator": warm,
+                   "module": os.path.realpath(zell.__file__),
+                   "date": time.strftime("%Y-%m-%dT%H:%M:%S%z"), "elapsed_s": elapsed,
+                   "config": dict((k, list(v) if isinstance(v, tuple) else v) for k, v in cfg.items()),
+                   "rows": rows}, f, indent=1)
+    print("wrote %s in %.0f s" % (os.path.relpath(args.json), elapsed))
+
+
+if __name__ == "__main__":
+    main()
