@@ -51,7 +51,7 @@ struct Climber {
     if (!node->children) raiseUnpack();
     for (int i = 0; i < D; ++i) corner[i] += static_cast<double>((childNr >> i) & 1) * s;
     --level;
-    node = node->children->at[childNr];
+    node = node->children->child(childNr);
   }
 
   // Gives the node its children when it has none (never at level 0, where

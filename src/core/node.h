@@ -15,18 +15,28 @@
 namespace zell {
 
 template <int D>
-struct Node;
-
-template <int D>
-struct ChildSet {
-  static constexpr int kCount = 1 << D;
-  Node<D>* at[kCount];
-};
+struct ChildSet;
 
 template <int D>
 struct Node {
   Payload data;
   ChildSet<D>* children = nullptr;  // absent, or all 2^D children
+};
+
+// A node's children, stored in the set itself: a walk takes one step in
+// memory per level, and a node costs its 16 bytes plus its share of the
+// set's header. The one exception is the place where growth puts the
+// former root: that node stays where it is (climbers may stand on it), and
+// the set only refers to it.
+template <int D>
+struct ChildSet {
+  static constexpr int kCount = 1 << D;
+  Node<D>* foreign = nullptr;  // the former root, when growth placed one
+  int foreignAt = -1;          // its child number
+  Node<D> nodes[kCount];
+
+  Node<D>* child(int i) { return i == foreignAt ? foreign : &nodes[i]; }
+  const Node<D>* child(int i) const { return i == foreignAt ? foreign : &nodes[i]; }
 };
 
 // Fixed-size blocks carved from large slabs, with a free list for blocks
@@ -84,47 +94,60 @@ class SlabPool {
   size_t used_ = 0;
 };
 
-// Owns every node of one tree.
+// Owns every node of one tree: the root and any former roots on their own,
+// every other node inside its parent's child set.
 template <int D>
 class NodeStore {
  public:
-  Node<D>* newNode() { return new (nodes_.take()) Node<D>(); }
+  Node<D>* newNode() {
+    ++count_;
+    return new (nodes_.take()) Node<D>();
+  }
 
-  // Gives `node` a complete set of 2^D empty children, made in index order;
-  // when `kept` is given it takes the place of child `keptAt`.
+  // How many nodes the tree holds.
+  size_t count() const { return count_; }
+
+  // Gives `node` a complete set of 2^D empty children; when `kept` is
+  // given it takes the place of child `keptAt`.
   void addChildren(Node<D>& node, int keptAt = -1, Node<D>* kept = nullptr) {
-    auto* set = static_cast<ChildSet<D>*>(sets_.take());
-    int made = 0;
-    try {
-      for (; made < ChildSet<D>::kCount; ++made) set->at[made] = made == keptAt ? kept : newNode();
-    } catch (...) {
-      while (made > 0)
-        if (--made != keptAt) deleteNode(set->at[made]);
-      sets_.give(set);
-      throw;
+    ChildSet<D>* set = new (sets_.take()) ChildSet<D>();
+    count_ += ChildSet<D>::kCount - (kept ? 1 : 0);
+    if (kept) {
+      set->foreign = kept;
+      set->foreignAt = keptAt;
     }
     node.children = set;
   }
 
-  // Releases a node and its subtree: children in index order, then its own
-  // payload. (A child set being loaded may still have gaps.)
+  // Releases a node made by newNode and its subtree.
   void deleteNode(Node<D>* node) {
-    if (ChildSet<D>* set = node->children) {
-      for (Node<D>* child : set->at)
-        if (child) deleteNode(child);
-      sets_.give(set);
-    }
+    releaseSubtree(*node);
     node->~Node();
     nodes_.give(node);
-  }
-  // A child set with every slot empty, to be filled by a load.
-  ChildSet<D>* newEmptyChildSet() {
-    auto* set = static_cast<ChildSet<D>*>(sets_.take());
-    for (Node<D>*& child : set->at) child = nullptr;
-    return set;
+    --count_;
   }
 
  private:
+  // Releases the children in index order, each with its subtree and then
+  // its payload.
+  void releaseSubtree(Node<D>& node) {
+    ChildSet<D>* set = node.children;
+    if (!set) return;
+    node.children = nullptr;
+    for (int i = 0; i < ChildSet<D>::kCount; ++i) {
+      if (i == set->foreignAt) {
+        deleteNode(set->foreign);
+        continue;
+      }
+      releaseSubtree(set->nodes[i]);
+      set->nodes[i].data.clear();
+    }
+    count_ -= ChildSet<D>::kCount - (set->foreignAt >= 0 ? 1 : 0);
+    set->~ChildSet();
+    sets_.give(set);
+  }
+
+  size_t count_ = 0;
   SlabPool<sizeof(Node<D>)> nodes_;
   SlabPool<sizeof(ChildSet<D>)> sets_;
 };

@@ -61,12 +61,12 @@ class WindowWalk {
     }
     if (!node->children) return;
     // The children are visited next: start fetching them now.
-    for (const Node<D>* child : node->children->at) __builtin_prefetch(child);
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) __builtin_prefetch(node->children->child(c));
     double half = tree_.sizes[static_cast<size_t>(level - 1)];
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
       Coord<D> child = corner;
       for (int i = 0; i < D; ++i) child[i] += static_cast<double>((c >> i) & 1) * half;
-      visit(node->children->at[c], child, level - 1, store);
+      visit(node->children->child(c), child, level - 1, store);
     }
   }
 

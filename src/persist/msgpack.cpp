@@ -70,13 +70,13 @@ bool Reader::boolean() {
   return b == 0xc3;
 }
 
-std::string Reader::string() {
+std::string_view Reader::string() {
   uint8_t format = byte();
   uint64_t size = format & 0x1f;
-  if (format == 0xc0) return std::string();
+  if (format == 0xc0) return std::string_view();
   if ((format & 0xe0) != 0xa0 && !sized(format, kString, size)) raise(ErrorKind::ObjectConversionDefect, "string");
   if (size > remaining()) raise(ErrorKind::IOError, "string len mismatch");
-  std::string body = in_.substr(pos_, size);
+  std::string_view body(in_.data() + pos_, size);
   pos_ += size;
   return body;
 }

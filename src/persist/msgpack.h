@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "runtime/error.h"
 
@@ -30,8 +31,13 @@ class Writer {
   void uint(uint64_t v);
   void float64(double v);
   void string(const char* data, size_t size);
-  void string(const std::string& s) { string(s.data(), s.size()); }
+  void string(std::string_view s) { string(s.data(), s.size()); }
   void arrayHeader(uint32_t count);
+
+  // Bytes already encoded, appended as they are.
+  void raw(std::string_view bytes) { out_.append(bytes.data(), bytes.size()); }
+  void truncate(size_t size) { out_.resize(size); }
+  void reserve(size_t size) { out_.reserve(size); }
 
   const std::string& bytes() const { return out_; }
   std::string take() { return std::move(out_); }
@@ -47,12 +53,12 @@ class Writer {
   std::string out_;
 };
 
-// Reads from a copy of its input. Reading a format byte past the end yields
-// 0x00 without an error; longer numbers and string bodies that run past the
-// end fail.
+// Reads its input in place (the caller keeps it alive). Reading a format
+// byte past the end yields 0x00 without an error; longer numbers and string
+// bodies that run past the end fail.
 class Reader {
  public:
-  explicit Reader(std::string input) : in_(std::move(input)) {}
+  explicit Reader(std::string_view input) : in_(input) {}
 
   uint8_t peek() const { return pos_ < in_.size() ? static_cast<uint8_t>(in_[pos_]) : 0; }
   uint8_t byte() {
@@ -71,7 +77,9 @@ class Reader {
   uint64_t uint();
   double float64();
   bool boolean();
-  std::string string();  // nil reads as the empty string
+  // A view into the input, valid while the reader lives; nil reads as the
+  // empty string.
+  std::string_view string();
 
   // A record's header: its count when it is an array header. Any other byte
   // is consumed without a count, which fails the record check later.
@@ -100,7 +108,7 @@ class Reader {
   bool sized(uint8_t format, const struct Form (&forms)[N], uint64_t& v);
   bool arrayHeader(uint8_t format, uint32_t& count);
 
-  std::string in_;
+  std::string_view in_;
   size_t pos_ = 0;
 };
 

@@ -17,12 +17,13 @@
 namespace zell {
 
 // Turns payload objects into bytes and back; the interpreter side uses
-// pickle. `load` returns a new reference.
+// pickle. `dump` writes the encoding as one string; `load` returns a new
+// reference.
 class PayloadCodec {
  public:
   virtual ~PayloadCodec() = default;
-  virtual std::string dump(void* object) = 0;  // null: no object
-  virtual void* load(const std::string& bytes) = 0;
+  virtual void dump(void* object, msgpack::Writer& out) = 0;  // null: no object
+  virtual void* load(std::string_view bytes) = 0;
 };
 
 // A tree record holds at most 64 levels below its root.
@@ -39,6 +40,8 @@ class TreeWriter {
       out_.nil();
       return out_.take();
     }
+    // Every node takes at least the bytes of an empty leaf.
+    out_.reserve(tree->store.count() * emptyLeaf().size() + 64);
     out_.arrayHeader(6);
     out_.arrayHeader(D);
     for (double a : tree->anchor) out_.float64(a);
@@ -55,27 +58,46 @@ class TreeWriter {
  private:
   void node(const Node<D>* n) {
     if (!n) return out_.nil();
+    // Most nodes of a tree are empty leaves; their record never changes
+    // within one serialization, so it is written once and then copied.
+    if (!n->children && !n->data.has()) return out_.raw(emptyLeaf());
     out_.arrayHeader(2);
     payload(n->data);
     out_.arrayHeader(2);
     out_.arrayHeader(ChildSet<D>::kCount);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(n->children ? n->children->at[c] : nullptr);
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(n->children ? n->children->child(c) : nullptr);
     out_.boolean(n->children != nullptr);
   }
   void payload(const Payload& p) {
     out_.arrayHeader(2);
-    out_.string(codec_.dump(p.get()));
+    codec_.dump(p.get(), out_);
     out_.boolean(p.has());
+  }
+  const std::string& emptyLeaf() {
+    if (emptyLeaf_.empty()) {
+      size_t start = out_.bytes().size();
+      out_.arrayHeader(2);
+      payload(Payload());
+      out_.arrayHeader(2);
+      out_.arrayHeader(ChildSet<D>::kCount);
+      for (int c = 0; c < ChildSet<D>::kCount; ++c) out_.nil();
+      out_.boolean(false);
+      emptyLeaf_ = out_.bytes().substr(start);
+      out_.truncate(start);
+    }
+    return emptyLeaf_;
   }
 
   PayloadCodec& codec_;
   msgpack::Writer out_;
+  std::string emptyLeaf_;
 };
 
 template <int D>
 class TreeReader {
  public:
-  TreeReader(std::string bytes, PayloadCodec& codec) : in_(std::move(bytes)), codec_(codec) {}
+  // Reads `bytes` in place: the caller keeps them alive during the load.
+  TreeReader(std::string_view bytes, PayloadCodec& codec) : in_(bytes), codec_(codec) {}
 
   // Loads into `*home`; a nil serialization leaves it as it is. `home` may
   // be null (an object that holds no tree): it then receives a new tree.
@@ -159,11 +181,10 @@ class TreeReader {
         }
         raiseIndex(i, ChildSet<D>::kCount - 1);
       }
-      if (in_.nil()) continue;
-      if (!n.children) n.children = s.store.newEmptyChildSet();
-      Node<D>* child = n.children->at[i] = s.store.newNode();
+      if (in_.nil()) continue;  // the place stays an empty node until checked
+      if (!n.children) s.store.addChildren(n);
       ++present;
-      node(s, *child, nesting + 1);
+      node(s, *n.children->child(static_cast<int>(i)), nesting + 1);
     }
     bool has = in_.boolean();
     msgpack::Reader::recordCheck(hadChildrenCount, childrenCount, 2);

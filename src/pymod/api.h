@@ -76,10 +76,10 @@ struct TreeOps {
     return TreeWriter<D>(codec).write(tree);
   }
   // Loads into this same object, all or nothing.
-  static void deserialize(TreeObject<D>& self, std::string serialized) {
+  static void deserialize(TreeObject<D>& self, ByteView serialized) {
     if (self.tree && self.tree->writers > 0) raiseValue("cannot load into a tree while it is being serialized");
     PickleCodec codec;
-    TreeReader<D>(std::move(serialized), codec).load(self.tree);
+    TreeReader<D>(serialized.bytes, codec).load(self.tree);
   }
 
  private:

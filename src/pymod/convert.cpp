@@ -19,6 +19,10 @@ bool clearedError(bool failed) {
   return true;
 }
 
+[[noreturn]] void refuseAsString(Object* o) {
+  raiseValue(std::string("Can't convert python obj of type '") + typeName(o) + "' to string");
+}
+
 }  // namespace
 
 void fromPy(Object* o, double& out) {
@@ -45,17 +49,31 @@ void fromPy(Object* o, uint8_t& out) {
 }
 
 void fromPy(Object* o, std::string& out) {
-  if (!readText(o, out))
-    raiseValue(std::string("Can't convert python obj of type '") + typeName(o) + "' to string");
+  if (!readText(o, out)) refuseAsString(o);
+}
+
+void fromPy(Object* o, ByteView& out) {
+  if (!viewText(o, out.owner, out.bytes)) refuseAsString(o);
 }
 
 void fromPy(Object* o, PyRef& out) { out = PyRef::borrow(o); }
 
-Object* toPy(double value) { return checked(pyLib.Py_BuildValue("d", value)); }
-Object* toPy(uint64_t value) {
-  return checked(pyLib.Py_BuildValue("K", static_cast<unsigned long long>(value)));
+// Numbers are built directly where the interpreter exports the constructor
+// (every supported one does), as Py_BuildValue would build them.
+Object* toPy(double value) {
+  if (pyLib.PyFloat_FromDouble) return checked(pyLib.PyFloat_FromDouble(value));
+  return checked(pyLib.Py_BuildValue("d", value));
 }
-Object* toPy(int64_t value) { return checked(pyLib.Py_BuildValue("L", static_cast<long long>(value))); }
+Object* toPy(uint64_t value) {
+  unsigned long long v = value;
+  if (pyLib.PyLong_FromUnsignedLongLong) return checked(pyLib.PyLong_FromUnsignedLongLong(v));
+  return checked(pyLib.Py_BuildValue("K", v));
+}
+Object* toPy(int64_t value) {
+  long long v = value;
+  if (pyLib.PyLong_FromLongLong) return checked(pyLib.PyLong_FromLongLong(v));
+  return checked(pyLib.Py_BuildValue("L", v));
+}
 Object* toPy(bool value) { return checked(pyLib.PyBool_FromLong(value)); }
 Object* toPy(PyRef object) { return object ? object.release() : newNone(); }
 

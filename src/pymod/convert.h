@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/climber.h"
@@ -24,6 +25,14 @@ void fromPy(Object* o, double& out);
 void fromPy(Object* o, uint64_t& out);
 void fromPy(Object* o, uint8_t& out);
 void fromPy(Object* o, std::string& out);  // str (as UTF-8) or bytes
+
+// A byte string read in place: a bytes object is viewed as it is, a str
+// through its UTF-8 encoding; `owner` keeps the bytes alive.
+struct ByteView {
+  PyRef owner;
+  std::string_view bytes;
+};
+void fromPy(Object* o, ByteView& out);
 void fromPy(Object* o, PyRef& out);        // any object, None included
 
 // A list or tuple of exactly N numbers ("array[0..N-1, float]" or

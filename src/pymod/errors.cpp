@@ -21,26 +21,33 @@ Object* raiseTypeError(const std::string& message) {
   return nullptr;
 }
 
-bool readText(Object* object, std::string& out) {
-  PyRef encoded;
-  Object* bytes = object;
+bool viewText(Object* object, PyRef& owner, std::string_view& out) {
   if (isOfType(object, pyLib.PyUnicode_Type)) {
-    encoded = PyRef::steal(pyLib.PyUnicode_AsUTF8String(object));
-    if (!encoded) {
+    owner = PyRef::steal(pyLib.PyUnicode_AsUTF8String(object));
+    if (!owner) {
       pyLib.PyErr_Clear();
       raiseValue("Can't convert python obj to string");
     }
-    bytes = encoded.get();
-  } else if (!isOfType(object, pyLib.PyBytes_Type)) {
+  } else if (isOfType(object, pyLib.PyBytes_Type)) {
+    owner = PyRef::borrow(object);
+  } else {
     return false;
   }
   char* data = nullptr;
   Ssize size = 0;
-  if (pyLib.PyBytes_AsStringAndSize(bytes, &data, &size) != 0) {
+  if (pyLib.PyBytes_AsStringAndSize(owner.get(), &data, &size) != 0) {
     pyLib.PyErr_Clear();
     raiseValue("Can't convert python obj to string");
   }
-  out.assign(data, static_cast<size_t>(size));
+  out = std::string_view(data, static_cast<size_t>(size));
+  return true;
+}
+
+bool readText(Object* object, std::string& out) {
+  PyRef owner;
+  std::string_view view;
+  if (!viewText(object, owner, view)) return false;
+  out.assign(view.data(), view.size());
   return true;
 }
 

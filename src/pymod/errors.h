@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,10 @@ PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
 // Reads a str (as UTF-8) or bytes object into `out`. False for any other
 // type; ValueError "Can't convert python obj to string" when encoding fails.
 bool readText(Object* object, std::string& out);
+
+// As readText, but in place: `out` views the bytes object itself or the
+// UTF-8 encoding of the str, which `owner` then holds.
+bool viewText(Object* object, PyRef& owner, std::string_view& out);
 
 }  // namespace py
 }  // namespace zell

@@ -14,8 +14,8 @@ namespace py {
 class PickleCodec : public PayloadCodec {
  public:
   PickleCodec();
-  std::string dump(void* object) override;
-  void* load(const std::string& bytes) override;
+  void dump(void* object, msgpack::Writer& out) override;
+  void* load(std::string_view bytes) override;
 
  private:
   PyRef call(const PyRef& function, Object* argument);

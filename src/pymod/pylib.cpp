@@ -83,6 +83,9 @@ const Row kRows[] = {
     EXC(PyExc_IOError), EXC(PyExc_ValueError), EXC(PyExc_EOFError), EXC(PyExc_MemoryError),
     EXC(PyExc_IndexError), EXC(PyExc_KeyError),
     REQ(Py_IncRef), REQ(Py_DecRef),
+    // Direct constructors of results, used when present instead of
+    // Py_BuildValue, which parses its format on every call.
+    OPT(PyFloat_FromDouble), OPT(PyLong_FromLongLong), OPT(PyLong_FromUnsignedLongLong),
 };
 
 #undef ENTRY

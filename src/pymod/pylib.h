@@ -121,6 +121,10 @@ struct PyLib {
   // and debug builds are handled by it
   void (*Py_IncRef)(Object*);
   void (*Py_DecRef)(Object*);
+  // optional: direct result constructors
+  Object* (*PyFloat_FromDouble)(double);
+  Object* (*PyLong_FromLongLong)(long long);
+  Object* (*PyLong_FromUnsignedLongLong)(unsigned long long);
 };
 
 // Resolves one exported name; null when the library does not export it.

@@ -28,6 +28,13 @@ std::string unhex(const std::string& text) {
   return out;
 }
 
+// A reader over bytes it keeps.
+struct Owned {
+  explicit Owned(std::string b) : bytes(std::move(b)), reader(bytes) {}
+  std::string bytes;
+  Reader reader;
+};
+
 template <class F>
 std::string written(F&& write) {
   Writer w;
@@ -64,7 +71,8 @@ TEST(MsgpackWriter, UnsignedIntegersTakeTheSmallestForm) {
                {UINT64_MAX, "cf ff ff ff ff ff ff ff ff"}};
   for (const Case& c : cases) {
     EXPECT_EQ(written([&](Writer& w) { w.uint(c.v); }), c.bytes);
-    Reader r(unhex(c.bytes));
+    Owned r_(unhex(c.bytes));
+    Reader& r = r_.reader;
     EXPECT_EQ(r.uint(), c.v);
     EXPECT_EQ(r.remaining(), 0u);
   }
@@ -97,7 +105,8 @@ TEST(MsgpackWriter, StringAndArrayHeaders) {
     EXPECT_EQ(written([&](Writer& w) { w.arrayHeader(static_cast<uint32_t>(c.n)); }), c.arrayHeader);
     Writer w;
     w.string(body);
-    Reader back(w.bytes());
+    Owned back_(w.bytes());
+    Reader& back = back_.reader;
     EXPECT_EQ(back.string(), body);
   }
   // Bytes that are not text still go into the str family.
@@ -116,7 +125,8 @@ TEST(MsgpackReader, RefusesFormatsOfOtherKinds) {
       {"c0", 4, "openarray"},  {"a1 61", 5, "sequence"},
   };
   for (const Case& c : cases) {
-    Reader r(unhex(c.input));
+    Owned r_(unhex(c.input));
+    Reader& r = r_.reader;
     Error e = failure([&] {
       switch (c.which) {
         case 0: r.uint(); break;
@@ -133,7 +143,8 @@ TEST(MsgpackReader, RefusesFormatsOfOtherKinds) {
 }
 
 TEST(MsgpackReader, EndOfInput) {
-  Reader empty("");
+  Owned empty_("");
+    Reader& empty = empty_.reader;
   EXPECT_EQ(empty.peek(), 0);
   EXPECT_EQ(empty.uint(), 0u);  // a format byte past the end reads as 0x00
   struct Case {
@@ -146,25 +157,30 @@ TEST(MsgpackReader, EndOfInput) {
                {"db ff ff ff ff 61", true, "string len mismatch"},
                {"da 00", true, "cannot read from stream"}};
   for (const Case& c : cases) {
-    Reader r(unhex(c.input));
+    Owned r_(unhex(c.input));
+    Reader& r = r_.reader;
     Error e = failure([&] { c.isString ? (void)r.string() : (void)r.uint(); });
     EXPECT_EQ(e.kind(), ErrorKind::IOError) << c.input;
     EXPECT_EQ(e.message(), c.message) << c.input;
   }
   // A list that the remaining input cannot hold is refused before any of
   // it is made.
-  Reader list(unhex("dd ff ff ff ff cb 00 00 00 00 00 00 00 00"));
+  Owned list_(unhex("dd ff ff ff ff cb 00 00 00 00 00 00 00 00"));
+    Reader& list = list_.reader;
   EXPECT_EQ(failure([&] { list.float64ListHeader(); }).message(), "cannot read from stream");
 }
 
 TEST(MsgpackReader, RecordHeadersAndTheRecordCheck) {
   uint32_t count = 0;
-  Reader nilString(unhex("c0"));
+  Owned nilString_(unhex("c0"));
+    Reader& nilString = nilString_.reader;
   EXPECT_EQ(nilString.string(), "");
-  Reader nilList(unhex("c0"));
+  Owned nilList_(unhex("c0"));
+    Reader& nilList = nilList_.reader;
   EXPECT_EQ(nilList.float64ListHeader(), 0u);
 
-  Reader map(unhex("86 01"));  // a map where a record belongs: consumed, no count
+  Owned map_(unhex("86 01"));
+    Reader& map = map_.reader;  // a map where a record belongs: consumed, no count
   EXPECT_FALSE(map.recordHeader(count));
   EXPECT_EQ(map.uint(), 1u);
   Error e = failure([] { Reader::recordCheck(false, 0, 6); });
@@ -173,9 +189,11 @@ TEST(MsgpackReader, RecordHeadersAndTheRecordCheck) {
   EXPECT_EQ(failure([] { Reader::recordCheck(true, 7, 6); }).kind(), ErrorKind::AssertionDefect);
   Reader::recordCheck(true, 2, 2);
 
-  Reader big(unhex("dc 00 10"));
+  Owned big_(unhex("dc 00 10"));
+    Reader& big = big_.reader;
   ASSERT_TRUE(big.recordHeader(count));
   EXPECT_EQ(count, 16u);
-  Reader bigger(unhex("dd 00 01 00 00"));
+  Owned bigger_(unhex("dd 00 01 00 00"));
+    Reader& bigger = bigger_.reader;
   EXPECT_EQ(bigger.fixedArrayHeader(), 65536u);
 }

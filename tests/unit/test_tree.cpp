@@ -57,9 +57,9 @@ TEST_F(CoreTest, GrowthUpwardKeepsTheOldRootAtChildZero) {
   EXPECT_EQ(t->depth, 2);
   EXPECT_EQ(t->size(), 4.0);
   EXPECT_EQ(t->anchor, (Coord<2>{0.0, 0.0}));
-  Node<2>* middle = t->root->children->at[0];
-  EXPECT_EQ(middle->children->at[0], first);
-  for (int c = 1; c < 4; ++c) EXPECT_EQ(t->root->children->at[c]->children, nullptr);
+  Node<2>* middle = t->root->children->child(0);
+  EXPECT_EQ(middle->children->child(0), first);
+  for (int c = 1; c < 4; ++c) EXPECT_EQ(t->root->children->child(c)->children, nullptr);
 }
 
 TEST_F(CoreTest, GrowthDownwardMovesTheAnchorAndShiftsKeys) {
@@ -68,7 +68,7 @@ TEST_F(CoreTest, GrowthDownwardMovesTheAnchorAndShiftsKeys) {
   EXPECT_EQ(t->coordToKey({0.5, 0.5}), (Key<2>{0, 0}));
   EXPECT_EQ(t->coordToKey({-0.5, 1.5}), (Key<2>{0, 1}));  // below on axis 0 only
   EXPECT_EQ(t->anchor, (Coord<2>{-1.0, 0.0}));
-  EXPECT_EQ(t->root->children->at[1], first);  // upper half on axis 0
+  EXPECT_EQ(t->root->children->child(1), first);  // upper half on axis 0
   EXPECT_EQ(t->coordToKey({0.5, 0.5}), (Key<2>{1, 0}));
 
   Ref<Tree<1>> line = Tree<1>::create(1.0, {0.0}, nullptr);
@@ -162,7 +162,7 @@ TEST_F(CoreTest, PayloadsAreCountedAndReleasedWithTheTree) {
     EXPECT_EQ(counts[object(0)], 1);
     t->growToContain({9.0, -9.0, 3.0});
     t->root->data.set(object(1));
-    Node<3>* leaf = t->root->children->at[7];
+    Node<3>* leaf = t->root->children->child(7);
     leaf->data.set(object(1));
     leaf->data.set(object(2));  // replacing releases the previous object
     EXPECT_EQ(counts[object(1)], 1);
@@ -188,7 +188,7 @@ Node<D>* descend(Tree<D>& t, const K& k, bool create) {
     }
     int child = 0;
     for (int i = 0; i < D; ++i) child |= static_cast<int>((k[i] >> (level - 1)) & 1) << i;
-    node = node->children->at[child];
+    node = node->children->child(child);
   }
   return node;
 }

@@ -21,10 +21,12 @@ void release(void* o) { --held[o]; }
 // Objects are named cells; the name is the payload's encoding.
 struct NamedCodec : PayloadCodec {
   std::map<std::string, std::string*> objects;
-  std::string dump(void* object) override { return object ? *static_cast<std::string*>(object) : "P"; }
-  void* load(const std::string& bytes) override {
-    std::string*& o = objects[bytes];
-    if (!o) o = new std::string(bytes);
+  void dump(void* object, msgpack::Writer& out) override {
+    out.string(object ? *static_cast<std::string*>(object) : "P");
+  }
+  void* load(std::string_view bytes) override {
+    std::string*& o = objects[std::string(bytes)];
+    if (!o) o = new std::string(bytes.data(), bytes.size());
     retain(o);  // a new reference, as pickle.loads gives
     return o;
   }
