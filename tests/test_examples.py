@@ -39,3 +39,13 @@ def test_quadtree_picture(tmp_path):
     assert out.startswith("wrote")
     with open(str(path), "rb") as f:
         assert f.read(8) == b"\x89PNG\r\n\x1a\n"
+
+
+def test_the_readme_tour_runs_as_written():
+    with open(os.path.join(os.path.dirname(EXAMPLES), "README.md")) as f:
+        text = f.read()
+    tour = text.split("```python\n", 1)[1].split("```", 1)[0]
+    scope = {}
+    exec(compile(tour, "README.md", "exec"), scope)
+    assert scope["copy"].serialize() == scope["saved"]
+    assert scope["tree"].getRange([2.5, 1.0], [3.5, 1.0]) == [["empty"], [{"hits": 1}], ["empty"]]
