@@ -106,13 +106,25 @@ void raisePythonError() {
   raise(kindOfPythonError(type), typeText + ": " + valueText);
 }
 
-PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
-                    std::vector<std::pair<const char*, PyRef>> kwargs) {
-  PyRef method = PyRef::steal(pyLib.PyObject_GetAttrString(object, name));
-  if (!method) {
+PyRef callableAttribute(Object* object, const char* name) {
+  PyRef attribute = PyRef::steal(pyLib.PyObject_GetAttrString(object, name));
+  if (!attribute) {
     pyLib.PyErr_Clear();  // replaced by the error below
     raiseValue(std::string("No callable attribute: ") + name);
   }
+  return attribute;
+}
+
+PyRef callWith(Object* function, Object* argument) {
+  PyRef tuple = PyRef::steal(checked(pyLib.PyTuple_New(1)));
+  incRef(argument);
+  pyLib.PyTuple_SetItem(tuple.get(), 0, argument);
+  return PyRef::steal(checked(pyLib.PyObject_Call(function, tuple.get(), nullptr)));
+}
+
+PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
+                    std::vector<std::pair<const char*, PyRef>> kwargs) {
+  PyRef method = callableAttribute(object, name);
   PyRef tuple = PyRef::steal(checked(pyLib.PyTuple_New(static_cast<Ssize>(args.size()))));
   for (size_t i = 0; i < args.size(); ++i)
     pyLib.PyTuple_SetItem(tuple.get(), static_cast<Ssize>(i), args[i].release());

@@ -35,6 +35,13 @@ inline Object* checked(Object* result) {
   return result;
 }
 
+// The attribute `name` of `object`; ValueError "No callable attribute: "
+// when it has none.
+PyRef callableAttribute(Object* object, const char* name);
+
+// Calls function(argument) and returns the new reference.
+PyRef callWith(Object* function, Object* argument);
+
 // Calls object.name(*args, **kwargs) and returns the new reference.
 PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
                     std::vector<std::pair<const char*, PyRef>> kwargs = {});

@@ -8,15 +8,6 @@ namespace py {
 
 namespace {
 
-PyRef attribute(Object* module, const char* name) {
-  PyRef value = PyRef::steal(pyLib.PyObject_GetAttrString(module, name));
-  if (!value) {
-    pyLib.PyErr_Clear();
-    raiseValue(std::string("No callable attribute: ") + name);
-  }
-  return value;
-}
-
 // The pickles of None of every protocol so far (protocol 4 as written
 // with and without a frame): all of them load as None.
 bool isPickledNone(std::string_view bytes) {
@@ -47,31 +38,27 @@ std::string_view bytesOf(Object* pickled, std::string& scratch) {
 }  // namespace
 
 PickleCodec::PickleCodec()
-    : dumps_(attribute(pickleModule, "dumps")), loads_(attribute(pickleModule, "loads")) {}
-
-PyRef PickleCodec::call(const PyRef& function, Object* argument) {
-  PyRef args = PyRef::steal(checked(pyLib.PyTuple_New(1)));
-  incRef(argument);
-  pyLib.PyTuple_SetItem(args.get(), 0, argument);
-  return PyRef::steal(checked(pyLib.PyObject_Call(function.get(), args.get(), nullptr)));
-}
+    : dumps_(callableAttribute(pickleModule, "dumps")), loads_(callableAttribute(pickleModule, "loads")) {}
 
 void PickleCodec::dump(void* object, msgpack::Writer& out) {
   Object* o = static_cast<Object*>(object);
   bool none = !o || o == pyLib.None;
   if (none && !none_.empty()) return out.string(none_);
-  PyRef pickled = call(dumps_, none ? pyLib.None : o);
+  PyRef pickled = callWith(dumps_.get(), none ? pyLib.None : o);
   std::string scratch;
   std::string_view bytes = bytesOf(pickled.get(), scratch);
   if (none) none_.assign(bytes.data(), bytes.size());
   out.string(bytes);
 }
 
+// The payload string goes to pickle.loads as bytes, also when it happens to
+// be valid UTF-8 (old pickle protocols write ASCII), so that every pickle
+// loads whatever interpreter wrote it.
 void* PickleCodec::load(std::string_view bytes) {
-  if (isPickledNone(bytes) || (!none_.empty() && bytes == none_)) return newNone();
+  if (isPickledNone(bytes)) return newNone();
   PyRef data = PyRef::steal(
       checked(pyLib.PyBytes_FromStringAndSize(bytes.data(), static_cast<Ssize>(bytes.size()))));
-  return call(loads_, data.get()).release();
+  return callWith(loads_.get(), data.get()).release();
 }
 
 }  // namespace py

@@ -18,7 +18,6 @@ class PickleCodec : public PayloadCodec {
   void* load(std::string_view bytes) override;
 
  private:
-  PyRef call(const PyRef& function, Object* argument);
   PyRef dumps_, loads_;
   std::string none_;  // pickle.dumps(None)
 };
