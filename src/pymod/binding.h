@@ -41,6 +41,14 @@ struct Callable {
 // Checks argument count and keyword names; on false a TypeError is set.
 bool verifyArgs(Object* args, Object* kwargs, const Params& params, const char* name);
 
+// verifyArgs for callable `C`: one without parameters accepts anything, and
+// knows so without a call.
+template <const auto& C>
+bool bind(Object* args, Object* kwargs) {
+  if constexpr (C.params.count == 0) return true;
+  else return verifyArgs(args, kwargs, C.params, C.name);
+}
+
 // The object supplied for parameter `index` (borrowed), or null.
 Object* fetchArg(Object* args, Object* kwargs, int index, const char* name);
 
@@ -120,7 +128,7 @@ struct Road<R (*)(A...)> {
 
   template <const auto& C>
   static Object* function(Object*, Object* args, Object* kwargs) {
-    if (!verifyArgs(args, kwargs, C.params, C.name)) return nullptr;
+    if (!bind<C>(args, kwargs)) return nullptr;
     Values values{};
     if (!conversionPhase([&] { convertArgs<C>(args, kwargs, values, std::index_sequence_for<A...>{}); }))
       return nullptr;
@@ -139,7 +147,7 @@ struct MethodRoad<R (*)(S, A...)> {
 
   template <const auto& C>
   static Object* method(Object* self, Object* args, Object* kwargs) {
-    if (!verifyArgs(args, kwargs, C.params, C.name)) return nullptr;
+    if (!bind<C>(args, kwargs)) return nullptr;
     InstanceRef instance;
     typename Args::Values values{};
     if (!conversionPhase([&] {

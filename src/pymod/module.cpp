@@ -34,7 +34,7 @@ std::vector<uint64_t> parseDimensions(const char* text) {
   }
 }
 
-std::vector<uint64_t> getAllDimensions() {
+const std::vector<uint64_t>& getAllDimensions() {
   static const std::vector<uint64_t> dims = parseDimensions(kBuiltDimensions);
   return dims;
 }
