@@ -78,15 +78,10 @@ struct Climber {
   double size() const { return tree->edge(level); }
 
   // The payload in effect: the node's own, else the tree's default, else
-  // null.
+  // null (which the Python method reads as None).
   void* dataOrDefault() const {
     if (node->data.has()) return node->data.get();
     return defaultCell->payload.get();
-  }
-  void* getData() const {
-    void* data = dataOrDefault();
-    if (!data) raise(ErrorKind::ZellExceptionNoneNode, "Can't get data, since it is none.");
-    return data;
   }
   void setData(void* object) { node->data.set(object); }
   // Removes the node's own payload and hands over its count; the default is

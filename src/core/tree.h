@@ -38,8 +38,6 @@ inline uint64_t saturatingKey(double q) {
 template <int D>
 class Tree : public Counted {
  public:
-  static constexpr int kChildren = 1 << D;
-
   Coord<D> anchor{};
   double minNodeSize = 0.0;
   Node<D>* root = nullptr;
