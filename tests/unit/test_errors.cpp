@@ -1,19 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "raised.h"
 #include "runtime/error.h"
 
 using namespace zell;
-
-template <class F>
-Error caught(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return Error(ErrorKind::Exception, "");
-}
 
 TEST(Errors, KindsFormOneHierarchySplitIntoOrdinaryAndDefects) {
   for (ErrorKind k : {ErrorKind::ValueError, ErrorKind::KeyError, ErrorKind::IOError, ErrorKind::OSError,
@@ -39,14 +29,14 @@ TEST(Errors, RuntimeDefectMessages) {
     ErrorKind kind;
     const char* message;
   } cases[] = {
-      {caught([] { raiseIndex(3, 2); }), ErrorKind::IndexDefect, "index 3 not in 0 .. 2"},
-      {caught([] { raiseIndex(-1, 4); }), ErrorKind::IndexDefect, "index -1 not in 0 .. 4"},
-      {caught([] { raiseIndexEmpty(); }), ErrorKind::IndexDefect, "index out of bounds, the container is empty"},
-      {caught([] { raiseRange(300, 0, 255); }), ErrorKind::RangeDefect, "value out of range: 300 notin 0 .. 255"},
-      {caught([] { raiseRange(); }), ErrorKind::RangeDefect, "value out of range"},
-      {caught([] { raiseOverflow(); }), ErrorKind::OverflowDefect, "over- or underflow"},
-      {caught([] { raiseObjectConversion(); }), ErrorKind::ObjectConversionDefect, "invalid object conversion"},
-      {caught([] { raiseUnpack(); }), ErrorKind::UnpackDefect, "Can't obtain a value from a `none`"},
+      {raised([] { raiseIndex(3, 2); }), ErrorKind::IndexDefect, "index 3 not in 0 .. 2"},
+      {raised([] { raiseIndex(-1, 4); }), ErrorKind::IndexDefect, "index -1 not in 0 .. 4"},
+      {raised([] { raiseIndexEmpty(); }), ErrorKind::IndexDefect, "index out of bounds, the container is empty"},
+      {raised([] { raiseRange(300, 0, 255); }), ErrorKind::RangeDefect, "value out of range: 300 notin 0 .. 255"},
+      {raised([] { raiseRange(); }), ErrorKind::RangeDefect, "value out of range"},
+      {raised([] { raiseOverflow(); }), ErrorKind::OverflowDefect, "over- or underflow"},
+      {raised([] { raiseObjectConversion(); }), ErrorKind::ObjectConversionDefect, "invalid object conversion"},
+      {raised([] { raiseUnpack(); }), ErrorKind::UnpackDefect, "Can't obtain a value from a `none`"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.error.kind(), c.kind);

@@ -9,6 +9,7 @@
 
 #include "pymod/convert.h"
 #include "pymod/errors.h"
+#include "raised.h"
 
 using namespace zell;
 using namespace zell::py;
@@ -43,14 +44,9 @@ class InterpreterTest : public ::testing::Test {
   PyRef scope() { return PyRef::steal(pyLib.PyDict_New()); }
   PyRef eval(const char* code) { return callMethodAux(builtins.get(), "eval", {text(code), scope()}); }
   Error errorOf(const char* statement) {
-    try {
-      callMethodAux(builtins.get(), "exec", {text(statement), scope()});
-    } catch (const Error& e) {
-      EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr) << "the Python error was not taken";
-      return e;
-    }
-    ADD_FAILURE() << statement << " raised nothing";
-    return Error(ErrorKind::Exception, "");
+    Error e = raised([&] { callMethodAux(builtins.get(), "exec", {text(statement), scope()}); }, statement);
+    EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr) << "the Python error was not taken";
+    return e;
   }
   PyRef builtins;
 };
@@ -101,26 +97,18 @@ TEST_F(InterpreterTest, AnErrorThatCannotBeTurnedIntoTextIsADefect) {
 TEST_F(InterpreterTest, CallMethodAux) {
   PyRef parsed = callMethodAux(builtins.get(), "int", {text("ff")}, {{"base", eval("16")}});
   EXPECT_EQ(pyLib.PyLong_AsLongLong(parsed.get()), 255);
-  try {
-    callMethodAux(builtins.get(), "nope", {});
-    FAIL() << "a missing attribute was called";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::ValueError);
-    EXPECT_EQ(e.message(), "No callable attribute: nope");
-    EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr);
-  }
+  Error e = raised([&] { callMethodAux(builtins.get(), "nope", {}); }, "a missing attribute was called");
+  EXPECT_EQ(e.kind(), ErrorKind::ValueError);
+  EXPECT_EQ(e.message(), "No callable attribute: nope");
+  EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr);
 }
 
 TEST_F(InterpreterTest, ConversionsClearTheInterpreterErrorTheyMeet) {
   auto message = [](auto&& convert) -> std::string {
-    try {
-      convert();
-    } catch (const Error& e) {
-      EXPECT_EQ(e.kind(), ErrorKind::ValueError);
-      EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr);
-      return e.message();
-    }
-    return "converted";
+    Error e = raised(convert, "converted");
+    EXPECT_EQ(e.kind(), ErrorKind::ValueError);
+    EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr);
+    return e.message();
   };
   double d;
   uint64_t u;

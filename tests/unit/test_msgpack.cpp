@@ -5,6 +5,7 @@
 #include <string>
 
 #include "persist/msgpack.h"
+#include "raised.h"
 
 using namespace zell;
 using namespace zell::msgpack;
@@ -42,16 +43,6 @@ std::string written(F&& write) {
   return hex(w.bytes());
 }
 
-template <class F>
-Error failure(F&& read) {
-  try {
-    read();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "nothing refused";
-  return Error(ErrorKind::Exception, "");
-}
 
 }  // namespace
 
@@ -127,7 +118,7 @@ TEST(MsgpackReader, RefusesFormatsOfOtherKinds) {
   for (const Case& c : cases) {
     Owned r_(unhex(c.input));
     Reader& r = r_.reader;
-    Error e = failure([&] {
+    Error e = raised([&] {
       switch (c.which) {
         case 0: r.uint(); break;
         case 1: r.float64(); break;
@@ -159,7 +150,7 @@ TEST(MsgpackReader, EndOfInput) {
   for (const Case& c : cases) {
     Owned r_(unhex(c.input));
     Reader& r = r_.reader;
-    Error e = failure([&] { c.isString ? (void)r.string() : (void)r.uint(); });
+    Error e = raised([&] { c.isString ? (void)r.string() : (void)r.uint(); });
     EXPECT_EQ(e.kind(), ErrorKind::IOError) << c.input;
     EXPECT_EQ(e.message(), c.message) << c.input;
   }
@@ -167,7 +158,7 @@ TEST(MsgpackReader, EndOfInput) {
   // it is made.
   Owned list_(unhex("dd ff ff ff ff cb 00 00 00 00 00 00 00 00"));
     Reader& list = list_.reader;
-  EXPECT_EQ(failure([&] { list.float64ListHeader(); }).message(), "cannot read from stream");
+  EXPECT_EQ(raised([&] { list.float64ListHeader(); }).message(), "cannot read from stream");
 }
 
 TEST(MsgpackReader, RecordHeadersAndTheRecordCheck) {
@@ -183,10 +174,10 @@ TEST(MsgpackReader, RecordHeadersAndTheRecordCheck) {
     Reader& map = map_.reader;  // a map where a record belongs: consumed, no count
   EXPECT_FALSE(map.recordHeader(count));
   EXPECT_EQ(map.uint(), 1u);
-  Error e = failure([] { Reader::recordCheck(false, 0, 6); });
+  Error e = raised([] { Reader::recordCheck(false, 0, 6); });
   EXPECT_EQ(e.kind(), ErrorKind::AssertionDefect);
   EXPECT_EQ(e.message().substr(e.message().size() - 25), "object/tuple len mismatch");
-  EXPECT_EQ(failure([] { Reader::recordCheck(true, 7, 6); }).kind(), ErrorKind::AssertionDefect);
+  EXPECT_EQ(raised([] { Reader::recordCheck(true, 7, 6); }).kind(), ErrorKind::AssertionDefect);
   Reader::recordCheck(true, 2, 2);
 
   Owned big_(unhex("dc 00 10"));

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "core/tree.h"
+#include "raised.h"
 
 using namespace zell;
 
@@ -27,14 +28,8 @@ int objects[4];
 void* object(int i) { return &objects[i]; }
 
 template <class T, class P>
-Error caught(T& tree, const P& p) {
-  try {
-    tree.growToContain(p);
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "growth was not refused";
-  return Error(ErrorKind::Exception, "");
+Error refusedGrowth(T& tree, const P& p) {
+  return raised([&] { tree.growToContain(p); }, "growth was not refused");
 }
 
 }  // namespace
@@ -93,7 +88,7 @@ TEST_F(CoreTest, RefusedGrowthLeavesTheTreeUnchanged) {
   const double inf = std::numeric_limits<double>::infinity();
   for (const Coord<2>& p : {Coord<2>{inf, 0.0}, Coord<2>{0.0, -inf}, Coord<2>{std::ldexp(1.0, 64), 0.0},
                             Coord<2>{-std::ldexp(1.0, 70), 0.0}}) {
-    Error e = caught(*t, p);
+    Error e = refusedGrowth(*t, p);
     EXPECT_EQ(e.kind(), ErrorKind::ValueError);
     EXPECT_EQ(t->root, root);
     EXPECT_EQ(t->anchor, anchor);
@@ -107,7 +102,7 @@ TEST_F(CoreTest, RefusedGrowthLeavesTheTreeUnchanged) {
 
   // An extent that would overflow to infinity is refused as well.
   Ref<Tree<1>> huge = Tree<1>::create(1e300, {0.0}, nullptr);
-  EXPECT_EQ(caught(*huge, Coord<1>{1.7e308}).kind(), ErrorKind::ValueError);
+  EXPECT_EQ(refusedGrowth(*huge, Coord<1>{1.7e308}).kind(), ErrorKind::ValueError);
   EXPECT_EQ(huge->depth, 0);
 }
 

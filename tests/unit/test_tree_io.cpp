@@ -9,6 +9,7 @@
 
 #include "core/climber.h"
 #include "persist/tree_io.h"
+#include "raised.h"
 
 using namespace zell;
 
@@ -49,13 +50,7 @@ struct TreeIoTest : ::testing::Test {
   }
   template <int D>
   Error loadFailure(Ref<Tree<D>>& t, const std::string& bytes) {
-    try {
-      TreeReader<D>(bytes, codec).load(t);
-    } catch (const Error& e) {
-      return e;
-    }
-    ADD_FAILURE() << "the input was accepted";
-    return Error(ErrorKind::Exception, "");
+    return raised([&] { TreeReader<D>(bytes, codec).load(t); }, "the input was accepted");
   }
   // A tree with payloads at several levels and a default.
   Ref<Tree<2>> sample() {
