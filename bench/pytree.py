@@ -167,26 +167,14 @@ class PyTree(object):
         return Climber(self, self.root, self.depth_)
 
     def getNodeByCoord(self, p, level=0):
-        if self._outside(p):
-            self.growToContain(p)
-        key = self.keyOf(p)
-        node = self.root
-        lvl = self.depth_
-        while lvl > level:
-            children = node.children
-            if children is None:
-                break
-            lvl -= 1
-            c = 0
-            bit = 1
-            for k in key:
-                if k >> lvl & 1:
-                    c |= bit
-                bit <<= 1
-            node = children[c]
-        return Climber(self, node, lvl)
+        return self._walk(p, level, False)
 
     def createNodeByCoord(self, p, level=0):
+        return self._walk(p, level, True)
+
+    def _walk(self, p, level, create):
+        """Down from the root by the key bits of `p` toward `level`: stops
+        where the tree ends, or gives nodes their children when `create`."""
         if self._outside(p):
             self.growToContain(p)
         key = self.keyOf(p)
@@ -195,6 +183,8 @@ class PyTree(object):
         while lvl > level:
             children = node.children
             if children is None:
+                if not create:
+                    break
                 children = node.children = [Node() for _ in range(self.fanout)]
             lvl -= 1
             c = 0

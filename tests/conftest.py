@@ -4,6 +4,7 @@ import sys
 from contextlib import contextmanager
 
 import pytest
+from hypothesis import strategies as st
 
 import zell_dim_1_2_3_4 as zell
 
@@ -38,3 +39,17 @@ def refcount_after_collect(obj):
 
 def state(tree):
     return tree.anchor(), tree.depth(), tree.size()
+
+
+# Drawn together by the random-operation tests: a dimension, a cell size
+# and whether the tree has a default.
+RANDOM_TREES = dict(dims=st.sampled_from(DIMS), m=st.sampled_from([0.5, 1.0, 2.0]), has_default=st.booleans())
+
+
+def random_tree_and_model(dims, m, has_default, data):
+    """A tree with a drawn anchor, and the structure model of the same tree."""
+    from model import ABSENT, StructureModel
+    anchor = data.draw(st.lists(st.integers(-4, 4).map(float), min_size=dims, max_size=dims))
+    default = object() if has_default else ABSENT
+    tree = ctor(dims, "AD")(m, anchor, default) if has_default else ctor(dims, "A")(m, anchor)
+    return tree, StructureModel(dims, m, anchor, default)

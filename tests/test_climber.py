@@ -6,8 +6,8 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import zell_dim_1_2_3_4 as zell
-from conftest import DIMS, ctor, raises_glue, state, type_error
-from model import ABSENT, CHILD_NR, NO_VALUE, NativeError, StructureModel
+from conftest import DIMS, RANDOM_TREES, ctor, random_tree_and_model, raises_glue, state, type_error
+from model import ABSENT, CHILD_NR, NO_VALUE, NativeError
 
 NONE_NODE = "Cant get data, since it is none"
 CLIMBER_METHODS = ["level", "dimensions", "size", "climb", "creativeClimb", "climbClone", "creativeClimbClone",
@@ -197,12 +197,9 @@ def assert_same_subtree(c, m):
 
 
 @settings(max_examples=150, deadline=None, suppress_health_check=[HealthCheck.too_slow])
-@given(dims=st.sampled_from(DIMS), m=st.sampled_from([0.5, 1.0, 2.0]), has_default=st.booleans(), data=st.data())
+@given(data=st.data(), **RANDOM_TREES)
 def test_matches_structure_model(dims, m, has_default, data):
-    anchor = data.draw(st.lists(st.integers(-4, 4).map(float), min_size=dims, max_size=dims))
-    default = object() if has_default else ABSENT
-    tree = ctor(dims, "AD")(m, anchor, default) if has_default else ctor(dims, "A")(m, anchor)
-    model = StructureModel(dims, m, anchor, default)
+    tree, model = random_tree_and_model(dims, m, has_default, data)
     pairs = [(tree.getClimber(), model.climber())]
     coord = st.integers(-48, 48).map(lambda k: k * m / 4)
     points = st.lists(coord, min_size=dims, max_size=dims)

@@ -6,8 +6,8 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import zell_dim_1_2_3_4 as zell
-from conftest import DIMS, ctor, raises_glue, state
-from model import ABSENT, NO_VALUE, OUT_OF_RANGE, NativeError, StructureModel
+from conftest import DIMS, RANDOM_TREES, ctor, random_tree_and_model, raises_glue, state
+from model import NO_VALUE, OUT_OF_RANGE, NativeError
 
 
 def entries(grid, dims, lists=None):
@@ -21,12 +21,9 @@ def entries(grid, dims, lists=None):
 
 
 @settings(max_examples=200, deadline=None, suppress_health_check=[HealthCheck.too_slow])
-@given(dims=st.sampled_from(DIMS), m=st.sampled_from([0.5, 1.0, 2.0]), has_default=st.booleans(), data=st.data())
+@given(data=st.data(), **RANDOM_TREES)
 def test_matches_cell_by_cell_lookup(dims, m, has_default, data):
-    anchor = data.draw(st.lists(st.integers(-4, 4).map(float), min_size=dims, max_size=dims))
-    default = object() if has_default else ABSENT
-    tree = ctor(dims, "AD")(m, anchor, default) if has_default else ctor(dims, "A")(m, anchor)
-    model = StructureModel(dims, m, anchor, default)
+    tree, model = random_tree_and_model(dims, m, has_default, data)
     points = st.lists(st.integers(-24, 24).map(lambda k: k * m / 4), min_size=dims, max_size=dims)
     for _ in range(data.draw(st.integers(0, 12))):
         p, level, payload = data.draw(points), data.draw(st.sampled_from([0, 0, 0, 1])), object()
