@@ -142,8 +142,7 @@ class Tree : public Counted {
       if (depth + steps >= kMaxDepth)
         raiseValue("point lies too far away: the tree would need more than " +
                    std::to_string(kMaxDepth) + " levels");
-      for (int i = 0; i < D; ++i)
-        if (p[i] < a[i]) a[i] -= s;
+      lowerAnchor(a, belowMask(a, p), s);
       s = std::ldexp(minNodeSize, static_cast<int>(depth + steps + 1));
       ++steps;
       bool finite = std::isfinite(s);
@@ -153,13 +152,25 @@ class Tree : public Counted {
     return steps;
   }
 
-  // One step: a new root whose child c is the old root, c having bit i set
-  // where the point lies below the anchor on axis i.
-  void growStep(const Coord<D>& p) {
-    double s = sizes.back();
+  // The axes on which `p` lies below the anchor `a`, as child-number bits.
+  static int belowMask(const Coord<D>& a, const Coord<D>& p) {
     int below = 0;
     for (int i = 0; i < D; ++i)
-      if (p[i] < anchor[i]) below |= 1 << i;
+      if (p[i] < a[i]) below |= 1 << i;
+    return below;
+  }
+  // A growth step moves the anchor down by the old root edge `s` on those axes.
+  static void lowerAnchor(Coord<D>& a, int below, double s) {
+    for (int i = 0; i < D; ++i)
+      if (below & (1 << i)) a[i] -= s;
+  }
+
+  // One step: a new root whose child c is the old root, c having bit i set
+  // where the point lies below the anchor on axis i. The plan above takes
+  // the same steps through belowMask and lowerAnchor.
+  void growStep(const Coord<D>& p) {
+    double s = sizes.back();
+    int below = belowMask(anchor, p);
     sizes.reserve(sizes.size() + 1);
     Node<D>* newRoot = store.newNode();
     try {
@@ -169,8 +180,7 @@ class Tree : public Counted {
       throw;
     }
     root = newRoot;
-    for (int i = 0; i < D; ++i)
-      if (below & (1 << i)) anchor[i] -= s;
+    lowerAnchor(anchor, below, s);
     ++depth;
     sizes.push_back(std::ldexp(minNodeSize, static_cast<int>(depth)));
   }
