@@ -42,14 +42,18 @@ def state(tree):
 
 
 # Drawn together by the random-operation tests: a dimension, a cell size
-# and whether the tree has a default.
-RANDOM_TREES = dict(dims=st.sampled_from(DIMS), m=st.sampled_from([0.5, 1.0, 2.0]), has_default=st.booleans())
+# (powers of two, and sizes whose multiples round) and whether the tree has
+# a default.
+RANDOM_TREES = dict(dims=st.sampled_from(DIMS), m=st.sampled_from([0.5, 1.0, 2.0, 0.3, 7.77]),
+                    has_default=st.booleans())
 
 
 def random_tree_and_model(dims, m, has_default, data):
     """A tree with a drawn anchor, and the structure model of the same tree."""
     from model import ABSENT, StructureModel
-    anchor = data.draw(st.lists(st.integers(-4, 4).map(float), min_size=dims, max_size=dims))
+    offsets = st.sampled_from([0.0, 0.0, 0.1, 533.49, -1e6 - 0.3])  # anchors off the grid of the cells
+    anchor = data.draw(st.lists(st.tuples(st.integers(-4, 4), offsets).map(lambda t: t[0] + t[1]),
+                                min_size=dims, max_size=dims))
     default = object() if has_default else ABSENT
     tree = ctor(dims, "AD")(m, anchor, default) if has_default else ctor(dims, "A")(m, anchor)
     return tree, StructureModel(dims, m, anchor, default)

@@ -61,7 +61,7 @@ class TreeModel:
             steps.append(sum(1 << i for i, (a, x) in enumerate(zip(anchor, p)) if x < a))
             anchor = [a - s if x < a else a for a, x in zip(anchor, p)]
             sizes.append(self.min_size * 2.0 ** len(sizes))
-            if not all(math.isfinite(v) for v in anchor + [sizes[-1]]):
+            if not all(math.isfinite(v) for v in anchor + [sizes[-1]] + [a + sizes[-1] for a in anchor]):
                 raise Refused("extent not finite")
         self.anchor, self.sizes = anchor, sizes
         self._grown(steps)
@@ -164,30 +164,42 @@ class StructureModel(TreeModel):
         return ClimberModel(self, self.root, self.depth, list(self.anchor))
 
     def walk(self, p, level, create):
-        key, c = self.coord_to_key(p), self.climber()
+        return self.walk_key(self.coord_to_key(p), level, create)
+
+    def walk_key(self, key, level, create):
+        c = self.climber()
         while level < c.level and (create or c.node.children is not None):
             c.climb(sum(((k >> (c.level - 1)) & 1) << i for i, k in enumerate(key)), create)
         return c
 
     def range(self, lo, hi):
-        """The window's grid, found by looking up every cell on its own."""
+        """The window's grid, found by looking up every cell on its own by its key."""
         self.grow_to_contain(lo)
         self.grow_to_contain(hi)
         origin, last = self.coord_to_key(lo), self.coord_to_key(hi)
-        extent, cells = [(l + 1 - o + 2**63) % 2**64 - 2**63 for o, l in zip(origin, last)], 1
+        extent, cells = [_cell_count(o, l) for o, l in zip(origin, last)], 1
         for e in extent:  # checked from the outermost axis in, as far as lists reach
             if cells and (e < 0 or cells * e >= 2**64):
                 raise NativeError("RangeDefect", OUT_OF_RANGE)
             cells *= e
         if cells and self.default is ABSENT:
             raise NativeError("UnpackDefect", NO_VALUE)
+        # A minimum corner strictly inside its cell leaves that cell at the default.
+        first = [o + (c < x) for o, c, x in zip(origin, self.key_to_coord(origin), lo)]
 
         def build(key):
             if len(key) < self.dims:
                 return [build(key + [origin[len(key)] + k]) for k in range(extent[len(key)])]
-            corner = self.key_to_coord(key)
-            c = self.walk(corner, 0, create=False)
-            inside = c.level == 0 and all(x >= y for x, y in zip(corner, lo))
-            return c.get_data() if inside else self.default
+            c = self.walk_key(key, 0, create=False)
+            taken = c.level == 0 and all(f <= k <= l for f, k, l in zip(first, key, last))
+            return c.get_data() if taken else self.default
 
         return build([])
+
+
+def _cell_count(origin, last):
+    """Cells from origin to last as a signed 64-bit count; 2^63 or more counts as negative."""
+    count = last + 1 - origin
+    if last >= origin and count >= 2**63:
+        return -1
+    return (count + 2**63) % 2**64 - 2**63

@@ -45,6 +45,37 @@ def test_matches_cell_by_cell_lookup(dims, m, has_default, data):
         assert state(tree) == model.state()
 
 
+@pytest.mark.parametrize("size, offset", [(1e-3, 533.49), (0.3, 0.1), (7.77, -1e6 - 0.3)])
+@pytest.mark.parametrize("dims", DIMS)
+def test_payloads_sit_at_their_keys(dims, size, offset):
+    # Every payload names its own key: its grid index must be that key minus the origin's.
+    tree = ctor(dims, "AD")(size, [offset * (i + 1) for i in range(dims)], "D")
+    lo = [a + 0.5 * size for a in tree.anchor()]
+    span = [40, 9, 5, 3][dims - 1]
+    hi = [a + span * size for a in lo]
+    tree.coordToKey(hi)
+    expected = 0
+    for n in range(0, (span + 1) ** dims, 2):
+        cell = [n // (span + 1) ** i % (span + 1) for i in range(dims)]
+        point = [a + (c + 0.25) * size for a, c in zip(lo, cell)]
+        key = tree.coordToKey(point)
+        tree.createNodeByCoord(point).setData(tuple(key))
+        expected += all(c > 0 for c in cell)  # the minimum corner's own cell is not taken
+    origin = tree.coordToKey(lo)
+    placed = [(index, e) for index, e in cells(tree.getRange(lo, hi), dims) if e != "D"]
+    assert len(placed) == expected
+    assert all(e == tuple(o + i for o, i in zip(origin, index)) for index, e in placed)
+
+
+def cells(grid, dims, prefix=()):
+    """(index, entry) for every innermost entry."""
+    for i, entry in enumerate(grid):
+        if dims == 1:
+            yield prefix + (i,), entry
+        else:
+            yield from cells(entry, dims - 1, prefix + (i,))
+
+
 def nested(value, dims):
     for _ in range(dims):
         value = [value]

@@ -31,14 +31,20 @@ struct Climber {
     return c;
   }
 
-  // After a load only the root node is left of the old tree: a climber on
-  // it follows the root's new level and corner, any other is refused.
+  // A load keeps only the root node. A climber made before a load stays on
+  // its node when every load since its last check kept that node; it then
+  // takes the level and corner the node has after the latest load. Any other
+  // climber is refused. Its node was alive at the first of those loads, and
+  // the kept node has been alive since `kept.since`, so the addresses are
+  // compared only when both nodes were alive at the same moment: a block
+  // that storage reused later cannot pass for the node.
   void ensureCurrent() {
     if (generation == tree->generation) return;
-    if (node != tree->root)
+    const auto& kept = tree->kept;
+    if (generation + 1 < kept.since || node != kept.node)
       raiseValue("the climber's node was replaced when the tree was loaded");
-    corner = tree->anchor;
-    level = tree->depth;
+    corner = kept.corner;
+    level = kept.level;
     generation = tree->generation;
   }
 

@@ -24,7 +24,19 @@ class Payload {
   Payload() = default;
   Payload(const Payload&) = delete;
   Payload& operator=(const Payload&) = delete;
+  Payload(Payload&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
   ~Payload() { clear(); }
+
+  // A count of its own on the same object (none when absent): what an
+  // operation holds while code it calls may replace the node's payload.
+  Payload shared() const {
+    Payload copy;
+    if (object_) {
+      payloadHooks.retain(object_);
+      copy.object_ = object_;
+    }
+    return copy;
+  }
 
   bool has() const { return object_ != nullptr; }
   void* get() const { return object_; }

@@ -1,5 +1,7 @@
-// The range query's walk: every level-0 node whose corner lies in the closed
-// box between two corners, met in increasing Morton order of its key.
+// The range query's walk: every level-0 node whose cell the window takes,
+// met in increasing Morton order of its key. The walk carries integer keys
+// down the tree, so a node's place in the grid is its key minus the
+// window's origin, exactly, whatever the cell size and the anchor.
 #pragma once
 
 #include <array>
@@ -7,13 +9,17 @@
 #include <cstdint>
 
 #include "core/tree.h"
+#include "runtime/interrupts.h"
 
 namespace zell {
 
 template <int D>
 struct Window {
-  Key<D> origin;                    // key of the minimum corner
-  std::array<int64_t, D> extent{};  // cells per axis; may be negative
+  Key<D> origin{};                  // key of the minimum corner: grid index 0
+  Key<D> first{};                   // per axis, the first key the window takes
+  Key<D> last{};                    // key of the maximum corner
+  std::array<int64_t, D> extent{};  // cells per axis, as the grid checks them
+  bool takesNone = false;           // some axis takes no cell at all
 
   // Grows the tree to both corners (minimum first) and measures the window
   // with the final anchor.
@@ -25,71 +31,87 @@ struct Window {
     tree.growToContain(hi);
     Window w;
     w.origin = tree.keyOf(lo);
-    Key<D> last = tree.keyOf(hi);
-    for (int i = 0; i < D; ++i) w.extent[i] = static_cast<int64_t>(last[i] + 1 - w.origin[i]);
+    w.last = tree.keyOf(hi);
+    Coord<D> originCorner = tree.keyToCoord(w.origin);
+    for (int i = 0; i < D; ++i) {
+      w.extent[i] = cellCount(w.origin[i], w.last[i]);
+      // The window takes the cells whose corners lie between the two
+      // corners: a minimum corner strictly inside its cell leaves that cell
+      // (grid index 0) at the default.
+      bool skipOrigin = originCorner[i] < lo[i];
+      if (skipOrigin && w.origin[i] == UINT64_MAX) w.takesNone = true;
+      w.first[i] = w.origin[i] + (skipOrigin ? 1 : 0);
+      if (w.first[i] > w.last[i]) w.takesNone = true;
+    }
     return w;
+  }
+
+  // Cells from `origin` to `last` on one axis, as the signed count the grid
+  // checks: negative when the window is inverted. A count of 2^63 or more
+  // is no list length either and reads as negative too, so that it is
+  // refused as out of range instead of wrapping.
+  static int64_t cellCount(uint64_t origin, uint64_t last) {
+    if (last >= origin && last - origin >= static_cast<uint64_t>(INT64_MAX)) return -1;
+    return static_cast<int64_t>(last + 1 - origin);
   }
 };
 
-// Calls store(index, payload) for every level-0 node whose corner lies in
-// [lo, hi] on every axis, with its grid index (key minus the window's
-// origin) and the payload in effect there (its own, else the default, else
-// null). Only subtrees that overlap the box are entered; a root at level 0
-// is read as the single level-0 cell it is.
+// Calls store(index, object) for every level-0 node that the window takes
+// and that holds a payload of its own, with its grid index; every other
+// cell keeps the default the grid was filled with. Only subtrees that
+// overlap the window are entered; a root at level 0 is read as the single
+// level-0 cell it is.
+//
+// The walk asks for interrupts as it goes, and the program's signal
+// handlers may then change the tree: the walk holds it as a NodeWalk, so
+// whatever a load detaches stays alive until the walk ends, and it goes on
+// through the nodes as they were when it met them.
 template <int D>
 class WindowWalk {
  public:
-  WindowWalk(const Tree<D>& tree, const Coord<D>& lo, const Coord<D>& hi, const Window<D>& w)
-      : tree_(tree), lo_(lo), hi_(hi), window_(w), fallback_(tree.defaultCell->payload.get()) {}
+  WindowWalk(Tree<D>& tree, const Window<D>& window) : tree_(tree), window_(window) {}
 
   template <class Store>
   void run(Store&& store) {
-    visit(tree_.root, tree_.anchor, tree_.depth, store);
+    if (window_.takesNone) return;
+    NodeWalk<D> walk(tree_);
+    visit(tree_.root, Key<D>{}, tree_.depth, store);
   }
 
  private:
   template <class Store>
-  void visit(const Node<D>* node, const Coord<D>& corner, int64_t level, Store& store) {
-    double edge = tree_.sizes[static_cast<size_t>(level)];
-    for (int i = 0; i < D; ++i)  // closed on both ends: touching overlaps
-      if (corner[i] + edge < lo_[i] || hi_[i] < corner[i]) return;
+  void visit(const Node<D>* node, const Key<D>& key, int64_t level, Store& store) {
+    poll_.step();
+    // The node covers the keys key .. key + span on every axis.
+    uint64_t span = level >= 64 ? UINT64_MAX : (uint64_t{1} << level) - 1;
+    for (int i = 0; i < D; ++i)
+      if (key[i] > window_.last[i] || key[i] + span < window_.first[i]) return;
     if (level == 0) {
-      if (!cornerInBox(corner)) return;
-      void* data = node->data.has() ? node->data.get() : fallback_;
-      store(indexOf(corner), data);
+      if (node->data.has()) store(indexOf(key), node->data.get());
       return;
     }
-    if (!node->children) return;
+    const ChildSet<D>* set = node->children;
+    if (!set) return;
     // The children are visited next: start fetching them now.
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) __builtin_prefetch(node->children->child(c));
-    double half = tree_.sizes[static_cast<size_t>(level - 1)];
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) __builtin_prefetch(set->child(c));
+    uint64_t half = uint64_t{1} << (level - 1);
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
-      Coord<D> child = corner;
-      for (int i = 0; i < D; ++i) child[i] += static_cast<double>((c >> i) & 1) * half;
-      visit(node->children->child(c), child, level - 1, store);
+      Key<D> child = key;
+      for (int i = 0; i < D; ++i)
+        if ((c >> i) & 1) child[i] += half;
+      visit(set->child(c), child, level - 1, store);
     }
   }
 
-  bool cornerInBox(const Coord<D>& corner) const {
-    for (int i = 0; i < D; ++i)
-      if (corner[i] < lo_[i]) return false;
-    return true;
-  }
-
-  std::array<int64_t, D> indexOf(const Coord<D>& corner) const {
-    Key<D> key = tree_.keyOf(corner);
+  std::array<int64_t, D> indexOf(const Key<D>& key) const {
     std::array<int64_t, D> index;
-    for (int i = 0; i < D; ++i) {
-      index[i] = static_cast<int64_t>(key[i] - window_.origin[i]);
-      if (index[i] < 0 || index[i] >= window_.extent[i]) raiseIndex(index[i], window_.extent[i] - 1);
-    }
+    for (int i = 0; i < D; ++i) index[i] = static_cast<int64_t>(key[i] - window_.origin[i]);
     return index;
   }
 
-  const Tree<D>& tree_;
-  Coord<D> lo_, hi_;
-  Window<D> window_;
-  void* fallback_;
+  Tree<D>& tree_;
+  const Window<D>& window_;
+  InterruptPoll poll_;
 };
 
 }  // namespace zell

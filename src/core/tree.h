@@ -45,11 +45,25 @@ class Tree : public Counted {
   std::vector<double> sizes;
   Ref<PayloadCell> defaultCell;
   NodeStore<D> store;
-  // Counts loads into this tree. A load replaces every node but the root,
-  // so climbers remember the generation they were made in.
+
+  // Counts loads into this tree. A load replaces every node but the root;
+  // climbers remember the generation in which they last checked their node.
   uint64_t generation = 0;
-  // Serializations in progress; a load waits for none.
-  int writers = 0;
+  // The root node the latest load kept, with its level and corner right
+  // after that load, and the first generation since which every load has
+  // kept this same node.
+  struct KeptRoot {
+    const Node<D>* node = nullptr;
+    int64_t level = 0;
+    Coord<D> corner{};
+    uint64_t since = 0;
+  } kept;
+
+  // Walks over the nodes during which Python code runs (saving, reading a
+  // window). While one is under way, a load parks the nodes it detaches
+  // instead of releasing them, and the last walk to end releases them.
+  int walkers = 0;
+  std::vector<Node<D>*> parked;
 
   // A tree of one level-0 cell at `anchor`. `defaultObject` (may be null)
   // becomes the default payload.
@@ -57,6 +71,9 @@ class Tree : public Counted {
     if (!(minSize > 0.0) || std::isinf(minSize)) raiseValue("minSize must be positive and finite");
     for (double a : anchor)
       if (!std::isfinite(a)) raiseValue("anchor must be finite");
+    // Every tree the module builds must load back, and a load refuses an
+    // extent that is not finite.
+    if (!extentIsFinite(anchor, minSize)) raiseValue("anchor + minSize must be finite");
     Ref<Tree> tree = makeRef<Tree>();
     tree->anchor = anchor;
     tree->minNodeSize = minSize;
@@ -75,6 +92,38 @@ class Tree : public Counted {
     defaultCell = Ref<PayloadCell>();
     std::vector<double>().swap(sizes);
     if (root) store.deleteNode(root);
+    for (Node<D>* node : parked) store.deleteNode(node);
+  }
+
+  // Called by a load after it has taken the new contents: the node that
+  // stayed the root is remembered for the climbers. The root it keeps and
+  // the one the previous load kept are both alive at this moment (only
+  // loads detach nodes, and the previous one kept that node), so equal
+  // addresses here mean the same node.
+  void countLoad() {
+    ++generation;
+    if (root != kept.node) kept.since = generation;
+    kept.node = root;
+    kept.level = depth;
+    kept.corner = anchor;
+  }
+
+  // A load makes room in `parked` before it changes the tree, so that
+  // detaching cannot fail afterwards.
+  void prepareToDetach() { parked.reserve(parked.size() + 1); }
+  // Takes a node made by newNode, with the subtree a load detached below it.
+  void detach(Node<D>* node) noexcept {
+    if (walkers > 0) parked.push_back(node);
+    else store.deleteNode(node);
+  }
+
+  void beginWalk() { ++walkers; }
+  void endWalk() noexcept {
+    if (--walkers > 0 || parked.empty()) return;
+    // Releasing payloads runs finalizers, which may walk and load again.
+    std::vector<Node<D>*> released;
+    released.swap(parked);
+    for (Node<D>* node : released) store.deleteNode(node);
   }
 
   // Edge length of a node at `level`; the runtime's index defect outside
@@ -145,11 +194,16 @@ class Tree : public Counted {
       lowerAnchor(a, belowMask(a, p), s);
       s = std::ldexp(minNodeSize, static_cast<int>(depth + steps + 1));
       ++steps;
-      bool finite = std::isfinite(s);
-      for (double x : a) finite = finite && std::isfinite(x);
-      if (!finite) raiseValue("point lies too far away: the tree's extent would not be finite");
+      if (!extentIsFinite(a, s)) raiseValue("point lies too far away: the tree's extent would not be finite");
     }
     return steps;
+  }
+
+  // The root cell [a, a + edge) has a finite upper corner on every axis.
+  static bool extentIsFinite(const Coord<D>& a, double edge) {
+    for (double x : a)
+      if (!std::isfinite(x) || !std::isfinite(x + edge)) return false;
+    return std::isfinite(edge);
   }
 
   // The axes on which `p` lies below the anchor `a`, as child-number bits.
@@ -184,6 +238,20 @@ class Tree : public Counted {
     ++depth;
     sizes.push_back(std::ldexp(minNodeSize, static_cast<int>(depth)));
   }
+};
+
+// Marks a walk over the nodes of a tree during which Python code may run;
+// see Tree::walkers. Holds the tree for as long as the walk lasts.
+template <int D>
+class NodeWalk {
+ public:
+  explicit NodeWalk(Tree<D>& tree) : tree_(&tree) { tree.beginWalk(); }
+  NodeWalk(const NodeWalk&) = delete;
+  NodeWalk& operator=(const NodeWalk&) = delete;
+  ~NodeWalk() { tree_->endWalk(); }
+
+ private:
+  Ref<Tree<D>> tree_;
 };
 
 }  // namespace zell

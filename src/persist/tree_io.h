@@ -6,6 +6,13 @@
 // Loading is all or nothing: the bytes are read into staged nodes, the
 // result is checked against the tree's invariants, and only then does the
 // tree take it. The root node and the default cell keep their identity.
+//
+// Encoding and decoding payloads runs Python code, which may grow, change
+// or load the very tree being written or read, from this thread or another.
+// The writer therefore takes everything but the nodes before it starts,
+// each node's children and payload when it meets the node, and walks as a
+// NodeWalk, so that nodes a load detaches meanwhile stay alive until it is
+// done: a save is the tree as the writer met it, and it always loads back.
 #pragma once
 
 #include <cmath>
@@ -13,6 +20,7 @@
 
 #include "core/tree.h"
 #include "persist/msgpack.h"
+#include "runtime/interrupts.h"
 
 namespace zell {
 
@@ -35,22 +43,31 @@ class TreeWriter {
   explicit TreeWriter(PayloadCodec& codec) : codec_(codec) {}
 
   // `tree` may be null: an object that holds no tree writes nil.
-  std::string write(const Tree<D>* tree) {
+  std::string write(Tree<D>* tree) {
     if (!tree) {
       out_.nil();
       return out_.take();
     }
+    NodeWalk<D> walk(*tree);
+    Coord<D> anchor = tree->anchor;
+    double minNodeSize = tree->minNodeSize;
+    const Node<D>* root = tree->root;
+    int64_t depth = tree->depth;
+    std::vector<double> sizes = tree->sizes;
+    bool hasDefaultCell = static_cast<bool>(tree->defaultCell);
+    Payload defaultPayload = hasDefaultCell ? tree->defaultCell->payload.shared() : Payload();
+
     // Every node takes at least the bytes of an empty leaf.
     out_.reserve(tree->store.count() * emptyLeaf().size() + 64);
     out_.arrayHeader(6);
     out_.arrayHeader(D);
-    for (double a : tree->anchor) out_.float64(a);
-    out_.float64(tree->minNodeSize);
-    node(tree->root);
-    out_.uint(static_cast<uint64_t>(tree->depth));
-    out_.arrayHeader(static_cast<uint32_t>(tree->sizes.size()));
-    for (double s : tree->sizes) out_.float64(s);
-    if (tree->defaultCell) payload(tree->defaultCell->payload);
+    for (double a : anchor) out_.float64(a);
+    out_.float64(minNodeSize);
+    node(root);
+    out_.uint(static_cast<uint64_t>(depth));
+    out_.arrayHeader(static_cast<uint32_t>(sizes.size()));
+    for (double s : sizes) out_.float64(s);
+    if (hasDefaultCell) payload(defaultPayload);
     else out_.nil();
     return out_.take();
   }
@@ -58,20 +75,25 @@ class TreeWriter {
  private:
   void node(const Node<D>* n) {
     if (!n) return out_.nil();
+    poll_.step();
     // Most nodes of a tree are empty leaves; their record never changes
     // within one serialization, so it is written once and then copied.
     if (!n->children && !n->data.has()) return out_.raw(emptyLeaf());
+    const ChildSet<D>* set = n->children;  // before the payload runs Python code
     out_.arrayHeader(2);
     payload(n->data);
     out_.arrayHeader(2);
     out_.arrayHeader(ChildSet<D>::kCount);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(n->children ? n->children->child(c) : nullptr);
-    out_.boolean(n->children != nullptr);
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(set ? set->child(c) : nullptr);
+    out_.boolean(set != nullptr);
   }
+  // The object and its presence are taken together, and the object is held
+  // while its encoding runs, which may replace the node's payload.
   void payload(const Payload& p) {
+    Payload held = p.shared();
     out_.arrayHeader(2);
-    codec_.dump(p.get(), out_);
-    out_.boolean(p.has());
+    codec_.dump(held.get(), out_);
+    out_.boolean(held.has());
   }
   const std::string& emptyLeaf() {
     if (emptyLeaf_.empty()) {
@@ -91,6 +113,7 @@ class TreeWriter {
   PayloadCodec& codec_;
   msgpack::Writer out_;
   std::string emptyLeaf_;
+  InterruptPoll poll_;
 };
 
 template <int D>
@@ -103,25 +126,35 @@ class TreeReader {
   // be null (an object that holds no tree): it then receives a new tree.
   void load(Ref<Tree<D>>& home) {
     if (in_.nil()) return;
-    Ref<Tree<D>> target = home ? home : makeRef<Tree<D>>();
-    Staged staged(target->store);
-    staged.anchor = target->anchor;  // coordinates the input leaves out stay
+    bool hadTree = static_cast<bool>(home);
+    Ref<Tree<D>> target = hadTree ? home : makeRef<Tree<D>>();
+    Staged staged(*target);
     read(staged);
     check(staged);
+    // The staged nodes belong to the tree made here; if another load gave
+    // the object a tree while payloads were read, they cannot go there.
+    if (!hadTree && home) raiseValue("another load gave this object a tree while this one was read");
     commit(staged, *target);
     home = target;
-  }  // the staging releases what the tree gave up
+  }  // the staging lets go of what the tree gave up
 
  private:
   // What the input says, held apart from the tree until it has been checked.
+  // Its nodes come from the tree's own store; after the commit it holds the
+  // tree's former contents.
   struct Staged {
-    explicit Staged(NodeStore<D>& s) : store(s) {}
+    explicit Staged(Tree<D>& t) : tree(t), store(t.store) {}
     Staged(const Staged&) = delete;
     ~Staged() {
-      if (root) store.deleteNode(root);
+      if (!root) return;
+      if (committed) tree.detach(root);
+      else store.deleteNode(root);
     }
+    Tree<D>& tree;
     NodeStore<D>& store;
+    bool committed = false;
     Coord<D> anchor{};
+    uint32_t anchorCount = 0;  // coordinates the input gave
     double minNodeSize = 0.0;
     Node<D>* root = nullptr;
     uint64_t depth = 0;
@@ -142,8 +175,8 @@ class TreeReader {
   void read(Staged& s) {
     uint32_t count = 0;
     bool hadCount = in_.recordHeader(count);
-    uint32_t coords = in_.fixedArrayHeader();
-    for (uint32_t i = 0; i < coords; ++i) {
+    s.anchorCount = in_.fixedArrayHeader();
+    for (uint32_t i = 0; i < s.anchorCount; ++i) {
       double v = in_.float64();
       if (i >= static_cast<uint32_t>(D)) raiseIndex(i, D - 1);
       s.anchor[i] = v;
@@ -166,6 +199,7 @@ class TreeReader {
 
   void node(Staged& s, Node<D>& n, int nesting) {
     if (nesting > kMaxNodeNesting) raiseValue("serialized tree nests deeper than 65 levels");
+    poll_.step();
     if (nesting > s.height) s.height = nesting;
     uint32_t count = 0, childrenCount = 0;
     bool hadCount = in_.recordHeader(count);
@@ -206,6 +240,8 @@ class TreeReader {
 
   static void check(const Staged& s) {
     auto refuse = [](const std::string& what) { raiseValue("cannot load the tree: " + what); };
+    if (s.anchorCount != static_cast<uint32_t>(D))
+      refuse("the anchor has " + std::to_string(s.anchorCount) + " coordinates, not " + std::to_string(D));
     if (!(s.minNodeSize > 0.0) || std::isinf(s.minNodeSize)) refuse("minNodeSize is not positive and finite");
     for (double a : s.anchor)
       if (!std::isfinite(a)) refuse("the anchor is not finite");
@@ -224,26 +260,30 @@ class TreeReader {
   }
 
   // The tree takes the staged contents in exchange for its own, which the
-  // staging releases afterwards. The root node object and the default cell
-  // stay the same objects.
+  // staging lets go of afterwards. The root node object and the default cell
+  // stay the same objects. Whatever may fail comes first: once the tree
+  // starts to change, nothing fails and no Python code runs.
   static void commit(Staged& s, Tree<D>& t) {
+    t.prepareToDetach();
+    if (!t.defaultCell) t.defaultCell = makeRef<PayloadCell>();
     if (t.root) {
       std::swap(t.root->children, s.root->children);
       t.root->data.swap(s.root->data);
     } else {
       t.root = std::exchange(s.root, nullptr);
     }
-    if (!t.defaultCell) t.defaultCell = makeRef<PayloadCell>();
     t.defaultCell->payload.swap(s.defaultPayload);
     t.anchor = s.anchor;
     t.minNodeSize = s.minNodeSize;
     t.depth = static_cast<int64_t>(s.depth);
     t.sizes.swap(s.sizes);
-    ++t.generation;
+    t.countLoad();
+    s.committed = true;
   }
 
   msgpack::Reader in_;
   PayloadCodec& codec_;
+  InterruptPoll poll_;
 };
 
 }  // namespace zell

@@ -59,41 +59,38 @@ struct TreeOps {
     return Climber<D>::createNodeByCoord(t, p, level);
   }
   // The level-0 payloads between two corners as nested lists, the default
-  // where a cell holds none.
+  // where a cell holds none. Building the lists runs Python code (the
+  // collector's finalizers, signal handlers), which may grow or load the
+  // tree: the window is then measured again and the lists built anew, a few
+  // times at most.
   static PyRef getRange(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
-    Window<D> window = Window<D>::open(t, lo, hi);
-    Grid<D> grid(window.extent, t.defaultCell->payload.get());
-    WindowWalk<D>(t, lo, hi, window).run([&](const auto& index, void* data) { grid.store(index, data); });
-    return PyRef::steal(grid.release());
+    for (int attempt = 1;; ++attempt) {
+      Window<D> window = Window<D>::open(t, lo, hi);
+      // Only growth changes the depth, and every load counts a generation.
+      uint64_t generation = t.generation;
+      int64_t depth = t.depth;
+      Grid<D> grid(window.extent, PyRef::borrow(static_cast<Object*>(t.defaultCell->payload.get())));
+      if (t.generation != generation || t.depth != depth) {
+        if (attempt == 3) raiseValue("the tree kept changing while its window was being built");
+        continue;
+      }
+      WindowWalk<D>(t, window).run([&](const auto& index, void* data) { grid.store(index, data); });
+      return PyRef::steal(grid.release());
+    }
   }
 
   // The whole tree, payloads pickled, as one MessagePack value; an object
   // that holds no tree writes nil.
   static std::string serialize(TreeObject<D>& self) {
+    Ref<Tree<D>> tree = self.tree;
     PickleCodec codec;
-    Tree<D>* tree = self.tree.get();
-    Writing writing(tree);
-    return TreeWriter<D>(codec).write(tree);
+    return TreeWriter<D>(codec).write(tree.get());
   }
   // Loads into this same object, all or nothing.
   static void deserialize(TreeObject<D>& self, ByteView serialized) {
-    if (self.tree && self.tree->writers > 0) raiseValue("cannot load into a tree while it is being serialized");
     PickleCodec codec;
     TreeReader<D>(serialized.bytes, codec).load(self.tree);
   }
-
- private:
-  // Marks a tree as being written: pickling runs Python code, which must
-  // not replace the nodes being walked.
-  struct Writing {
-    explicit Writing(Tree<D>* t) : tree(t) {
-      if (tree) ++tree->writers;
-    }
-    ~Writing() {
-      if (tree) --tree->writers;
-    }
-    Tree<D>* tree;
-  };
 };
 
 template <int D>

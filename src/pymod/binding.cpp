@@ -8,17 +8,20 @@ namespace py {
 
 namespace {
 
-// Sets TypeError "<name>() <what>"; messages are built only on failure.
-bool fail(const char* name, const std::string& what) {
-  raiseTypeError(std::string(name) + "() " + what);
-  return false;
+// "<name>() <what>", which the binder reports as a TypeError; messages
+// are built only on failure.
+[[noreturn]] void fail(const char* name, const std::string& what) {
+  raiseValue(std::string(name) + "() " + what);
 }
 
-// 1 when `kwargs` has the key `name`, 0 when not, -1 with a Python error.
-int hasKeyword(Object* kwargs, const char* name) {
+// Whether `kwargs` has the key `name`; an error the interpreter meets
+// passes unchanged.
+bool hasKeyword(Object* kwargs, const char* name) {
   PyRef key = PyRef::steal(pyLib.PyUnicode_FromString(name));
-  if (!key) return -1;
-  return pyLib.PyDict_Contains(kwargs, key.get());
+  if (!key) passPythonError();
+  int found = pyLib.PyDict_Contains(kwargs, key.get());
+  if (found < 0) passPythonError();
+  return found != 0;
 }
 
 bool keyEquals(Object* key, const char* name) {
@@ -51,22 +54,22 @@ bool namesParameter(Object* key, const Params& params) {
   return false;
 }
 
-// The first keyword that names no parameter; false with a TypeError set.
-bool refuseUnexpectedKeyword(Object* kwargs, const Params& params, const char* name) {
+// Refuses the first keyword that names no parameter.
+void refuseUnexpectedKeyword(Object* kwargs, const Params& params, const char* name) {
   PyRef iterator = PyRef::steal(pyLib.PyObject_GetIter(kwargs));
-  if (!iterator) return false;
+  if (!iterator) passPythonError();
   while (PyRef key = PyRef::steal(pyLib.PyIter_Next(iterator.get()))) {
     if (!namesParameter(key.get(), params))
-      return fail(name, "got an unexpected keyword argument " + keyText(key.get()));
+      fail(name, "got an unexpected keyword argument " + keyText(key.get()));
   }
-  return !pyLib.PyErr_Occurred();
+  if (pyLib.PyErr_Occurred()) passPythonError();
 }
 
 }  // namespace
 
-bool verifyArgs(Object* args, Object* kwargs, const Params& params, const char* name) {
+void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* name) {
   // A callable without parameters ignores whatever it is given.
-  if (params.count == 0) return true;
+  if (params.count == 0) return;
   Ssize positional = args ? pyLib.PyTuple_Size(args) : 0;
   Ssize keywords = kwargs ? pyLib.PyDict_Size(kwargs) : 0;
   Ssize given = positional + keywords;
@@ -74,33 +77,29 @@ bool verifyArgs(Object* args, Object* kwargs, const Params& params, const char* 
                      ? given >= params.required && given <= params.count
                      : given == params.count;
   if (!countOk)
-    return fail(name, "takes exactly " + std::to_string(params.count) + " arguments (" +
-                          std::to_string(given) + " given)");
-  if (keywords == 0) return true;
+    fail(name, "takes exactly " + std::to_string(params.count) + " arguments (" + std::to_string(given) +
+                   " given)");
+  if (keywords == 0) return;
 
   Ssize matched = 0;
   for (Ssize i = positional; i < params.count; ++i) {
-    int found = hasKeyword(kwargs, params.names[i]);
-    if (found < 0) return false;
-    if (found) ++matched;
+    if (hasKeyword(kwargs, params.names[i])) ++matched;
     else if (i < params.required)
-      return fail(name, std::string("missing 1 required positional argument: ") + params.names[i]);
+      fail(name, std::string("missing 1 required positional argument: ") + params.names[i]);
   }
-  if (matched == keywords) return true;
+  if (matched == keywords) return;
 
-  for (Ssize i = 0; i < positional && i < params.count; ++i) {
-    int found = hasKeyword(kwargs, params.names[i]);
-    if (found < 0) return false;
-    if (found) return fail(name, std::string("got multiple values for argument ") + params.names[i]);
-  }
-  return refuseUnexpectedKeyword(kwargs, params, name);
+  for (Ssize i = 0; i < positional && i < params.count; ++i)
+    if (hasKeyword(kwargs, params.names[i]))
+      fail(name, std::string("got multiple values for argument ") + params.names[i]);
+  refuseUnexpectedKeyword(kwargs, params, name);
 }
 
-Object* fetchArg(Object* args, Object* kwargs, int index, const char* name) {
+PyRef fetchArg(Object* args, Object* kwargs, int index, const char* name) {
   Object* found = nullptr;
   if (args && index < pyLib.PyTuple_Size(args)) found = pyLib.PyTuple_GetItem(args, index);
   if (!found && kwargs) found = pyLib.PyDict_GetItemString(kwargs, name);
-  return found;
+  return PyRef::borrow(found);
 }
 
 }  // namespace py

@@ -38,37 +38,33 @@ struct Callable {
   Params params;
 };
 
-// Checks argument count and keyword names; on false a TypeError is set.
-bool verifyArgs(Object* args, Object* kwargs, const Params& params, const char* name);
+// Checks argument count and keyword names; an ordinary error (reported as
+// TypeError) when they do not fit.
+void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* name);
 
 // verifyArgs for callable `C`: one without parameters accepts anything, and
 // knows so without a call.
 template <const auto& C>
-bool bind(Object* args, Object* kwargs) {
-  if constexpr (C.params.count == 0) return true;
-  else return verifyArgs(args, kwargs, C.params, C.name);
+void bind(Object* args, Object* kwargs) {
+  if constexpr (C.params.count > 0) verifyArgs(args, kwargs, C.params, C.name);
 }
 
-// The object supplied for parameter `index` (borrowed), or null.
-Object* fetchArg(Object* args, Object* kwargs, int index, const char* name);
+// The object supplied for parameter `index`, held for the call (its
+// conversion may run Python code), or null.
+PyRef fetchArg(Object* args, Object* kwargs, int index, const char* name);
 
-// Runs a conversion step: ordinary native errors become TypeError with the
-// conversion's message; anything else is reported like an error of the
-// operation. False when the step failed (a Python error is set).
+// Binds and converts: ordinary native errors become TypeError with their
+// message, anything else is reported like an error of the operation. False
+// when the step failed (a Python error is set).
 template <class F>
 bool conversionPhase(F&& step) noexcept {
   try {
     step();
     return true;
-  } catch (const Error& e) {
-    if (isOrdinary(e.kind())) raiseTypeError(e.message());
-    else raiseInPython(e);
-  } catch (const std::bad_alloc&) {
-    raiseInPython(Error(ErrorKind::OutOfMemDefect, "out of memory"));
   } catch (...) {
-    raiseInPython(Error(ErrorKind::Exception, "unknown native error"));
+    raiseCaught(Boundary::Conversion);
+    return false;
   }
-  return false;
 }
 
 // Runs the operation and the result conversion; every native error becomes
@@ -77,14 +73,8 @@ template <class F>
 Object* callPhase(F&& step) noexcept {
   try {
     return step();
-  } catch (const Error& e) {
-    return raiseInPython(e);
-  } catch (const std::bad_alloc&) {
-    return raiseInPython(Error(ErrorKind::OutOfMemDefect, "out of memory"));
-  } catch (const std::exception& e) {
-    return raiseInPython(Error(ErrorKind::Exception, e.what()));
   } catch (...) {
-    return raiseInPython(Error(ErrorKind::Exception, "unknown native error"));
+    return raiseCaught(Boundary::Operation);
   }
 }
 
@@ -122,15 +112,17 @@ struct Road<R (*)(A...)> {
      ...);
   }
   template <class T>
-  static void convertOne(Object* supplied, T& value) {
-    if (supplied) fromPy(supplied, value);
+  static void convertOne(const PyRef& supplied, T& value) {
+    if (supplied) fromPy(supplied.get(), value);
   }
 
   template <const auto& C>
-  static Object* function(Object*, Object* args, Object* kwargs) {
-    if (!bind<C>(args, kwargs)) return nullptr;
+  static Object* function(Object*, Object* args, Object* kwargs) noexcept {
     Values values{};
-    if (!conversionPhase([&] { convertArgs<C>(args, kwargs, values, std::index_sequence_for<A...>{}); }))
+    if (!conversionPhase([&] {
+          bind<C>(args, kwargs);
+          convertArgs<C>(args, kwargs, values, std::index_sequence_for<A...>{});
+        }))
       return nullptr;
     return callPhase([&] { return resultOf<R>([&] { return std::apply(C.op, std::move(values)); }); });
   }
@@ -146,11 +138,11 @@ struct MethodRoad<R (*)(S, A...)> {
   using Self = SelfAccess<S>;
 
   template <const auto& C>
-  static Object* method(Object* self, Object* args, Object* kwargs) {
-    if (!bind<C>(args, kwargs)) return nullptr;
+  static Object* method(Object* self, Object* args, Object* kwargs) noexcept {
     InstanceRef instance;
     typename Args::Values values{};
     if (!conversionPhase([&] {
+          bind<C>(args, kwargs);
           instance = toInstance(self, Self::cls());
           Args::template convertArgs<C>(args, kwargs, values, std::index_sequence_for<A...>{});
         }))
@@ -166,13 +158,13 @@ struct MethodRoad<R (*)(S, A...)> {
 
 // The handler the interpreter calls for module function `C`.
 template <const auto& C>
-Object* functionHandler(Object* self, Object* args, Object* kwargs) {
+Object* functionHandler(Object* self, Object* args, Object* kwargs) noexcept {
   return Road<decltype(C.op)>::template function<C>(self, args, kwargs);
 }
 
 // The handler the interpreter calls for method `C`.
 template <const auto& C>
-Object* methodHandler(Object* self, Object* args, Object* kwargs) {
+Object* methodHandler(Object* self, Object* args, Object* kwargs) noexcept {
   return MethodRoad<decltype(C.op)>::template method<C>(self, args, kwargs);
 }
 

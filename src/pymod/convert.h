@@ -64,7 +64,12 @@ void fromPy(Object* o, std::array<T, N>& out) {
   }
   if (!size || size(o) != static_cast<Ssize>(N))
     raiseConversionError("array[0.." + std::to_string(N - 1) + ", " + ElementName<T>::text + "]");
-  for (size_t i = 0; i < N; ++i) fromPy(item(o, static_cast<Ssize>(i)), out[i]);
+  // Converting an element may run its own Python code (__float__,
+  // __index__), which may change the list: every element is taken, with a
+  // reference of its own, before the first is converted.
+  std::array<PyRef, N> items;
+  for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(item(o, static_cast<Ssize>(i)));
+  for (size_t i = 0; i < N; ++i) fromPy(items[i].get(), out[i]);
 }
 
 // Native to Python.

@@ -1,5 +1,7 @@
 #include "pymod/errors.h"
 
+#include <cstdio>
+
 namespace zell {
 namespace py {
 
@@ -92,18 +94,84 @@ std::string textOfError(Object* object) {
   return out;
 }
 
+// A Ctrl-C or an exit requested inside an operation must reach the caller
+// as itself: turned into a "pyglue" class, it would be an Exception that
+// any `except Exception` swallows.
+bool carriedUnchanged(Object* type) {
+  return pyLib.PyErr_Restore && pyLib.PyExc_Exception &&
+         !pyLib.PyErr_GivenExceptionMatches(type, pyLib.PyExc_Exception);
+}
+
+void present(const Error& error, Boundary where) {
+  switch (where) {
+    case Boundary::Conversion:
+      if (isOrdinary(error.kind())) raiseTypeError(error.message());
+      else raiseInPython(error);
+      return;
+    case Boundary::Operation:
+      raiseInPython(error);
+      return;
+    case Boundary::Import: {
+      std::string report = unhandledReport(error);
+      void* importError = havePyLib() ? lookupInInterpreter("PyExc_ImportError") : nullptr;
+      if (importError) pyLib.PyErr_SetString(*static_cast<Object**>(importError), report.c_str());
+      else std::fprintf(stderr, "%s\n", report.c_str());
+      return;
+    }
+  }
+}
+
 }  // namespace
 
-void raisePythonError() {
+CarriedPythonError CarriedPythonError::take() {
   Object *type = nullptr, *value = nullptr, *traceback = nullptr;
   pyLib.PyErr_Fetch(&type, &value, &traceback);
   if (!type) raise(ErrorKind::AssertionDefect, "no Python error is pending");
   pyLib.PyErr_NormalizeException(&type, &value, &traceback);
-  PyRef typeRef = PyRef::steal(type), valueRef = PyRef::steal(value);
-  PyRef tracebackRef = PyRef::steal(traceback);
-  std::string valueText = textOfError(value);
-  std::string typeText = textOfError(type);
-  raise(kindOfPythonError(type), typeText + ": " + valueText);
+  CarriedPythonError error;
+  error.type_ = PyRef::steal(type);
+  error.value_ = PyRef::steal(value);
+  error.traceback_ = PyRef::steal(traceback);
+  return error;
+}
+
+void CarriedPythonError::restore() {
+  pyLib.PyErr_Restore(type_.release(), value_.release(), traceback_.release());
+}
+
+void raisePythonError() {
+  CarriedPythonError error = CarriedPythonError::take();
+  if (carriedUnchanged(error.type())) throw error;
+  std::string valueText = textOfError(error.value());
+  std::string typeText = textOfError(error.type());
+  raise(kindOfPythonError(error.type()), typeText + ": " + valueText);
+}
+
+void passPythonError() {
+  if (!pyLib.PyErr_Restore) raisePythonError();
+  throw CarriedPythonError::take();
+}
+
+Object* raiseCaught(Boundary where) noexcept {
+  try {
+    try {
+      throw;
+    } catch (CarriedPythonError& carried) {
+      carried.restore();
+    } catch (const Error& e) {
+      present(e, where);
+    } catch (const std::bad_alloc&) {
+      present(Error(ErrorKind::OutOfMemDefect, "out of memory"), where);
+    } catch (const std::exception& e) {
+      present(Error(ErrorKind::Exception, e.what()), where);
+    } catch (...) {
+      present(Error(ErrorKind::Exception, "unknown native error"), where);
+    }
+  } catch (...) {
+    // Not even the report could be built: memory ran out.
+    if (havePyLib()) pyLib.PyErr_SetString(pyLib.PyExc_MemoryError, "out of memory");
+  }
+  return nullptr;
 }
 
 PyRef callableAttribute(Object* object, const char* name) {

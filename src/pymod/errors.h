@@ -26,8 +26,40 @@ Object* raiseInPython(const Error& error);
 // Sets TypeError with `message`; returns null.
 Object* raiseTypeError(const std::string& message);
 
-// Takes the pending Python error and raises it as a native error.
+// A Python error that travels through native code as it is: taken from the
+// interpreter where it was met, made the pending error again where the call
+// returns to Python.
+class CarriedPythonError {
+ public:
+  // Takes the pending Python error (normalized).
+  static CarriedPythonError take();
+  void restore();
+  Object* type() const { return type_.get(); }
+  Object* value() const { return value_.get(); }
+
+ private:
+  PyRef type_, value_, traceback_;
+};
+
+// Takes the pending Python error and raises it as a native error by the
+// fixed table. Errors that are not Exceptions (KeyboardInterrupt,
+// SystemExit, GeneratorExit) are carried unchanged instead.
 [[noreturn]] void raisePythonError();
+
+// Raises the pending Python error unchanged, whatever its class.
+[[noreturn]] void passPythonError();
+
+// Where a C++ exception meets the interpreter.
+enum class Boundary {
+  Conversion,  // binding and converting arguments: ordinary errors are TypeErrors
+  Operation,   // running an operation and converting its result
+  Import,      // the module's entry point: an ImportError with the unhandled-error report
+};
+
+// The one place where C++ exceptions become Python errors. Call it only
+// inside a catch block: the exception being handled becomes the pending
+// Python error as `where` says. Returns null for the handler to return.
+Object* raiseCaught(Boundary where) noexcept;
 
 // Returns `result`, or raises the pending Python error when it is null.
 inline Object* checked(Object* result) {

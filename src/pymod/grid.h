@@ -1,5 +1,8 @@
 // The range query's result: nested lists, one level per axis, outermost
-// over axis 0, every cell first holding the tree's default.
+// over axis 0, every cell first holding the tree's default. Building the
+// lists may run Python code (the collector's finalizers, signal handlers),
+// so the grid holds the default and every list it fills with references of
+// its own.
 #pragma once
 
 #include <unistd.h>
@@ -11,6 +14,7 @@
 #include "core/range.h"
 #include "pymod/errors.h"
 #include "pymod/pyref.h"
+#include "runtime/interrupts.h"
 
 namespace zell {
 namespace py {
@@ -20,8 +24,7 @@ class Grid {
  public:
   // Checks the extents from the outermost axis in, as far as the lists
   // reach (an empty axis ends the checks), then allocates every list.
-  Grid(const std::array<int64_t, D>& extent, void* fallback)
-      : extent_(extent), fallback_(static_cast<Object*>(fallback)) {
+  Grid(const std::array<int64_t, D>& extent, PyRef fallback) : extent_(extent), fallback_(std::move(fallback)) {
     uint64_t cells = 1;
     for (int i = 0; i < D && cells > 0; ++i) {
       if (extent_[i] < 0) raiseRange();
@@ -35,12 +38,16 @@ class Grid {
     root_ = PyRef::steal(build(0));
   }
 
-  // Replaces the entry at `index` with a new reference to `object`.
+  // Replaces the entry at `index` with a new reference to `object`. The
+  // entry held the default, which the grid holds too: no code runs.
   void store(const std::array<int64_t, D>& index, void* object) {
     size_t row = 0;
     for (int i = 0; i + 1 < D; ++i) row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i]);
     incRef(static_cast<Object*>(object));
-    pyLib.PyList_SetItem(rows_[row], index[D - 1], static_cast<Object*>(object));
+    // Only code that dug the lists out of the collector could have changed
+    // their lengths.
+    if (pyLib.PyList_SetItem(rows_[row].get(), index[D - 1], static_cast<Object*>(object)) != 0)
+      raisePythonError();
   }
 
   Object* release() { return root_.release(); }
@@ -62,13 +69,15 @@ class Grid {
   Object* build(int axis) {
     if (axis == D - 1) return innermost();
     PyRef list = PyRef::steal(newList(extent_[axis]));
-    for (int64_t i = 0; i < extent_[axis]; ++i) pyLib.PyList_SetItem(list.get(), i, build(axis + 1));
+    for (int64_t i = 0; i < extent_[axis]; ++i)
+      if (pyLib.PyList_SetItem(list.get(), i, build(axis + 1)) != 0) raisePythonError();
     return list.release();
   }
 
   Object* innermost() {
-    Object* fallback = fallback_;
+    Object* fallback = fallback_.get();
     if (extent_[D - 1] == 0) return newList(0);
+    poll_.step(extent_[D - 1]);
     Object* row;
     if (rows_.empty()) {
       PyRef first = PyRef::steal(newList(extent_[D - 1]));
@@ -83,15 +92,16 @@ class Grid {
     } else {
       row = checked(pyLib.PyObject_Call(pyLib.PyList_Type, copyArgs_.get(), nullptr));
     }
-    rows_.push_back(row);  // borrowed: the enclosing list holds it
+    rows_.push_back(PyRef::borrow(row));
     return row;
   }
 
   std::array<int64_t, D> extent_;
-  Object* fallback_;  // the default object, or null
+  PyRef fallback_;  // the default object, or null
   PyRef root_;
-  PyRef copyArgs_;            // (first row,), the argument of every copy
-  std::vector<Object*> rows_;  // innermost lists in order of their indices
+  PyRef copyArgs_;          // (first row,), the argument of every copy
+  std::vector<PyRef> rows_;  // innermost lists in order of their indices
+  InterruptPoll poll_;
 };
 
 }  // namespace py

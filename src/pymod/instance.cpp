@@ -21,7 +21,7 @@ const ClassDesc* classOfType(Object* type) {
   return nullptr;
 }
 
-void releaseNative(NativeHeader* h) {
+void releaseNative(NativeHeader* h) noexcept {
   if (--h->refs == 0) h->cls->destroy(h);
 }
 
@@ -42,11 +42,11 @@ InstanceRef toInstance(Object* o, const ClassDesc& expected) {
   return ref;
 }
 
-void deallocInstance(Object* o) { releaseNative(headerOf(o)); }
+void deallocInstance(Object* o) noexcept { releaseNative(headerOf(o)); }
 
 // Calling a class directly ignores its arguments and gives an instance
 // that holds no tree.
-Object* newInstanceOfType(Object* type, Object*, Object*) {
+Object* newInstanceOfType(Object* type, Object*, Object*) noexcept {
   const ClassDesc* cls = classOfType(type);
   if (!cls) return raiseInPython(Error(ErrorKind::AssertionDefect, "not a class of this module"));
   try {
@@ -54,15 +54,15 @@ Object* newInstanceOfType(Object* type, Object*, Object*) {
     h->refs = 1;
     initPyHeader(pyObjectOf(h), type);
     return pyObjectOf(h);
-  } catch (const std::bad_alloc&) {
-    return raiseInPython(Error(ErrorKind::OutOfMemDefect, "out of memory"));
+  } catch (...) {
+    return raiseCaught(Boundary::Operation);
   }
 }
 
 // The instances' memory belongs to the native allocator and is released by
 // deallocInstance; the interpreter has no reason to call this, and doing
 // nothing is the only safe answer if it does.
-void freeNativeObj(void*) {}
+void freeNativeObj(void*) noexcept {}
 
 }  // namespace py
 }  // namespace zell

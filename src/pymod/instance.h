@@ -54,7 +54,7 @@ inline NativeHeader* headerOf(Object* o) {
   return reinterpret_cast<NativeHeader*>(reinterpret_cast<unsigned char*>(o) - sizeof(NativeHeader));
 }
 
-void releaseNative(NativeHeader* h);
+void releaseNative(NativeHeader* h) noexcept;
 
 // The class of one of the module's instances, or null for any other object.
 // A class is recognised by its type object, never by a slot value.
@@ -119,9 +119,9 @@ class InstanceRef {
 InstanceRef toInstance(Object* o, const ClassDesc& expected);
 
 // The type slots shared by every class.
-void deallocInstance(Object* o);
-Object* newInstanceOfType(Object* type, Object* args, Object* kwargs);
-void freeNativeObj(void* memory);
+void deallocInstance(Object* o) noexcept;
+Object* newInstanceOfType(Object* type, Object* args, Object* kwargs) noexcept;
+void freeNativeObj(void* memory) noexcept;
 
 }  // namespace py
 }  // namespace zell

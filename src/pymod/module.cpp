@@ -53,6 +53,12 @@ Object* importModule(const char* name) {
 void retainObject(void* o) { incRef(static_cast<Object*>(o)); }
 void releaseObject(void* o) { decRef(static_cast<Object*>(o)); }
 
+// Runs the program's signal handlers; a KeyboardInterrupt (or any error a
+// handler raises) stops the walk that asked.
+void checkInterrupts() {
+  if (pyLib.PyErr_CheckSignals && pyLib.PyErr_CheckSignals() != 0) raisePythonError();
+}
+
 // Runs once per process, at the first import.
 void registerModule() {
   if (registered) return;
@@ -60,6 +66,7 @@ void registerModule() {
   pickleModule = importModule("pickle");
   builtinsModule = importModule(pyLib.major == 3 ? "builtins" : "__builtin__");
   payloadHooks = PayloadHooks{&retainObject, &releaseObject};
+  interruptHook = &checkInterrupts;
   curModuleDef = &moduleDesc;
   addFunction(getAllDimensionsCall.name, &functionHandler<getAllDimensionsCall>);
   Api<1>::registerAll();
@@ -131,27 +138,17 @@ void createModule2() {
   if (module) finishModule(module);  // borrowed: the interpreter owns it
 }
 
-// A failed import: ImportError carrying the unhandled-error report, or the
-// report on the standard error stream when no interpreter can be reached.
-void reportFailedImport(const Error& error) {
-  std::string report = unhandledReport(error);
-  void* importError = havePyLib() ? lookupInInterpreter("PyExc_ImportError") : nullptr;
-  if (importError) pyLib.PyErr_SetString(*static_cast<Object**>(importError), report.c_str());
-  else std::fprintf(stderr, "%s\n", report.c_str());
-}
-
+// A failed import raises ImportError carrying the unhandled-error report,
+// or writes the report on the standard error stream when no interpreter
+// can be reached.
 template <class F>
 auto enter(F&& create) noexcept -> decltype(create()) {
   try {
     findPythonDLL();
     registerModule();
     return create();
-  } catch (const Error& e) {
-    reportFailedImport(e);
-  } catch (const std::bad_alloc&) {
-    reportFailedImport(Error(ErrorKind::OutOfMemDefect, "out of memory"));
   } catch (...) {
-    reportFailedImport(Error(ErrorKind::Exception, "unknown native error"));
+    raiseCaught(Boundary::Import);
   }
   return decltype(create())();
 }

@@ -41,6 +41,7 @@ struct Row {
 #define OPT_AS(name, field) {#name, ENTRY(field), Mode::Optional, nullptr, false}
 #define UNLESS(name, field, other) {#name, ENTRY(field), Mode::Unless, #other, false}
 #define EXC(name) {#name, ENTRY(name), Mode::Required, nullptr, true}
+#define OPT_EXC(name) {#name, ENTRY(name), Mode::Optional, nullptr, true}
 
 // Resolution order; the first missing required name stops the load.
 const Row kRows[] = {
@@ -86,6 +87,9 @@ const Row kRows[] = {
     // Direct constructors of results, used when present instead of
     // Py_BuildValue, which parses its format on every call.
     OPT(PyFloat_FromDouble), OPT(PyLong_FromLongLong), OPT(PyLong_FromUnsignedLongLong),
+    // Long operations answer Ctrl-C; KeyboardInterrupt, SystemExit and the
+    // like reach the caller as themselves.
+    OPT(PyErr_CheckSignals), OPT(PyErr_Restore), OPT_EXC(PyExc_Exception),
 };
 
 #undef ENTRY
@@ -95,6 +99,7 @@ const Row kRows[] = {
 #undef OPT_AS
 #undef UNLESS
 #undef EXC
+#undef OPT_EXC
 
 void*& slot(PyLib& lib, size_t entry) {
   return *reinterpret_cast<void**>(reinterpret_cast<char*>(&lib) + entry);

@@ -125,6 +125,10 @@ struct PyLib {
   Object* (*PyFloat_FromDouble)(double);
   Object* (*PyLong_FromLongLong)(long long);
   Object* (*PyLong_FromUnsignedLongLong)(unsigned long long);
+  // optional: interrupts, and errors that pass through native code unchanged
+  int (*PyErr_CheckSignals)();
+  void (*PyErr_Restore)(Object*, Object*, Object*);
+  Object* PyExc_Exception;
 };
 
 // Resolves one exported name; null when the library does not export it.

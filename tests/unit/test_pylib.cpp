@@ -40,7 +40,8 @@ const std::vector<std::string> kRequired = {
 const std::vector<std::string> kPython3Extras = {
     "PyBytes_Type", "PyUnicode_FromString", "PyComplex_AsCComplex", "PyUnicode_CompareWithASCIIString",
     "PyUnicode_AsUTF8String", "PyBytes_AsStringAndSize", "PyBytes_FromStringAndSize",
-    "PyObject_GetBuffer", "PyBuffer_Release", "PyModule_Create2", "Py_GetVersion"};
+    "PyObject_GetBuffer", "PyBuffer_Release", "PyModule_Create2", "Py_GetVersion",
+    "PyErr_CheckSignals", "PyErr_Restore", "PyExc_Exception"};
 
 const std::vector<std::string> kPython2Extras = {
     "PyString_Type", "PyString_FromString", "PyComplex_AsCComplex", "PyString_AsString",
@@ -103,6 +104,8 @@ TEST(PyLib, LoadsAPython3LibraryWithEveryEntryFilled) {
   EXPECT_EQ(reinterpret_cast<void*>(t.PyBytes_Type), lib.address("PyBytes_Type"));
   EXPECT_EQ(t.PyString_AsString, nullptr);  // not needed beside the text comparison
   EXPECT_NE(t.Py_DecRef, nullptr);
+  EXPECT_EQ(reinterpret_cast<void*>(t.PyErr_CheckSignals), lib.address("PyErr_CheckSignals"));
+  EXPECT_EQ(reinterpret_cast<void*>(t.PyExc_Exception), lib.exceptionClass);
 }
 
 TEST(PyLib, LoadsAPython2LibraryThroughTheAlternatives) {
@@ -119,6 +122,7 @@ TEST(PyLib, LoadsAPython2LibraryThroughTheAlternatives) {
   EXPECT_EQ(reinterpret_cast<void*>(t.PyString_AsString), lib.address("PyString_AsString"));
   EXPECT_EQ(t.PyUnicode_CompareWithASCIIString, nullptr);
   EXPECT_EQ(t.PyObject_GetBuffer, nullptr);  // optional
+  EXPECT_EQ(t.PyErr_Restore, nullptr);       // optional: errors then all go through the table
   EXPECT_EQ(t.headerOffset, 0u);
 }
 

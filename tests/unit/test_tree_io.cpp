@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/climber.h"
+#include "core/range.h"
 #include "persist/tree_io.h"
 #include "raised.h"
 
@@ -211,4 +212,57 @@ TEST_F(TreeIoTest, ATreeOfAnotherDimensionIsRefusedAtItsAnchor) {
   EXPECT_EQ(e.kind(), ErrorKind::IndexDefect);
   EXPECT_EQ(e.message(), "index 1 not in 0 .. 0");
   EXPECT_EQ(t->anchor[0], 4.0);
+}
+
+// A codec whose encoding runs code of its own, as pickling runs Python code:
+// here it loads other bytes into the very tree being saved.
+struct ReloadingCodec : NamedCodec {
+  Ref<Tree<2>>* tree = nullptr;
+  std::string replacement;
+  void dump(void* object, msgpack::Writer& out) override {
+    if (tree && object) {
+      NamedCodec plain;
+      TreeReader<2>(std::exchange(replacement, std::string()), plain).load(*tree);
+      tree = nullptr;
+    }
+    NamedCodec::dump(object, out);
+  }
+};
+
+TEST_F(TreeIoTest, ASaveDuringWhichTheTreeIsLoadedIsTheTreeAsItWas) {
+  Ref<Tree<2>> t = sample();
+  std::string before = save(t);
+  Ref<Tree<2>> other = Tree<2>::create(0.25, {0.0, 0.0}, nullptr);
+  Climber<2>::createNodeByCoord(*other, {3.0, 3.0}, 0);
+  ReloadingCodec reloading;
+  reloading.tree = &t;
+  reloading.replacement = save(other);
+  std::string replacement = reloading.replacement;
+  // The nodes the load detaches stay alive until the walk over them ends.
+  EXPECT_EQ(TreeWriter<2>(reloading).write(t.get()), before);
+  EXPECT_EQ(save(t), replacement);
+  EXPECT_TRUE(t->parked.empty());
+  EXPECT_EQ(held[&names[0]], 0);
+  EXPECT_EQ(held[&names[1]], 0);
+}
+
+// Stops a walk at its first question, as Ctrl-C does.
+void interruptNow() { raise(ErrorKind::IOError, "interrupted"); }
+
+TEST_F(TreeIoTest, LongWalksStopWhenInterrupted) {
+  Ref<Tree<2>> t = Tree<2>::create(1.0, {0.0, 0.0}, &names[3]);
+  for (int x = 0; x < 400; ++x)
+    for (int y = 0; y < 300; ++y) Climber<2>::createNodeByCoord(*t, {x + 0.5, y + 0.5}, 0);
+  std::string bytes = save(t);
+  Ref<Tree<2>> target = sample();
+  std::string before = save(target);
+  Window<2> window = Window<2>::open(*t, {0.0, 0.0}, {399.0, 299.0});
+  interruptHook = &interruptNow;
+  EXPECT_EQ(raised([&] { save(t); }).message(), "interrupted");
+  EXPECT_EQ(loadFailure(target, bytes).message(), "interrupted");
+  EXPECT_EQ(raised([&] { WindowWalk<2>(*t, window).run([](const auto&, void*) {}); }).message(),
+            "interrupted");
+  interruptHook = nullptr;
+  EXPECT_EQ(save(target), before);
+  EXPECT_EQ(t->walkers, 0);
 }

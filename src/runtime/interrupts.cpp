@@ -1,0 +1,7 @@
+#include "runtime/interrupts.h"
+
+namespace zell {
+
+void (*interruptHook)() = nullptr;
+
+}  // namespace zell
