@@ -46,6 +46,7 @@ run_each() {
 }
 
 run_each compat "$root/tests/compat/run_compat.py"
+run_each "re-entry" "$root/tests/compat/reentry.py" 1
 
 # Trees saved under each interpreter, loaded under every other.
 shared="$moddir/saved"

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds the module with address and undefined-behaviour sanitizers into
-# build/asan and runs the pytest suite (with the venv's interpreter) and the
-# compatibility script (with every installed interpreter) against that build.
+# build/asan and runs the pytest suite (with the venv's interpreter), the
+# compatibility and re-entry scripts (with every installed interpreter), the
+# deserialize fuzzer and a random re-entry and threads run against that
+# build. The node pool hands out single allocations in this build and the
+# interpreters allocate with malloc, so a use of freed memory is reported.
 # Any sanitizer report fails. Needs the venv that .ci/run makes; PYTHON
-# overrides the interpreter that runs pytest.
+# overrides the interpreter that runs pytest; STRESS_SECONDS the length of
+# the random run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -29,6 +33,7 @@ done
 run_sanitized() {
   env -u PYTHONHOME -u PYTHONSTARTUP \
     PYTHONPATH="$root/build/asan" \
+    PYTHONMALLOC=malloc \
     LD_PRELOAD="$preload" \
     ASAN_OPTIONS="detect_leaks=0:abort_on_error=0:halt_on_error=1:allocator_may_return_null=1" \
     UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
@@ -52,7 +57,10 @@ run_sanitized "$py" -m pytest -q 2>&1 | tee "$log" || status=1
 source .ci/interpreters.sh
 for other in "${INTERPRETERS[@]}"; do
   run_sanitized "$other" tests/compat/run_compat.py 2>&1 | tee -a "$log" || status=1
+  run_sanitized "$other" tests/compat/reentry.py 1 2>&1 | tee -a "$log" || status=1
 done
+# Finalizers, pickling hooks and three threads calling back into shared trees.
+run_sanitized "$py" tests/stress/reentry_stress.py "${STRESS_SECONDS:-60}" 3 2>&1 | tee -a "$log" || status=1
 # Mutated serializations through deserialize: every load either succeeds
 # with a sound tree or leaves the tree as it was, and nothing touches
 # memory it should not.
