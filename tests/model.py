@@ -198,8 +198,7 @@ class StructureModel(TreeModel):
 
 
 def _cell_count(origin, last):
-    """Cells from origin to last as a signed 64-bit count; 2^63 or more counts as negative."""
+    """Cells from origin to last as the grid checks them: an inverted window, or 2^63 cells
+    or more, count as negative."""
     count = last + 1 - origin
-    if last >= origin and count >= 2**63:
-        return -1
-    return (count + 2**63) % 2**64 - 2**63
+    return count if 0 <= count < 2**63 else -1

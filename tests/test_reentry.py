@@ -72,6 +72,13 @@ def test_errors_that_are_no_exceptions_pass_unchanged():
         tree.deserialize(saved)
     assert tree.serialize() == before
 
+    class Interrupting(object):
+        def __float__(self):
+            raise KeyboardInterrupt
+
+    with pytest.raises(KeyboardInterrupt):  # not a conversion error
+        tree.coordToKey([Interrupting(), 0.5])
+
 
 @pytest.fixture
 def alarm():
@@ -114,6 +121,14 @@ def test_long_operations_answer_ctrl_c(alarm):
             operation()
         alarm(lambda: None, 0)
         assert other.serialize() == before and tree.serialize() == saved
+
+    def timeout():
+        raise ValueError("the program's own timeout")
+
+    alarm(timeout)  # what a handler raises reaches the caller as it is
+    with pytest.raises(ValueError, match="^the program's own timeout$"):
+        other.deserialize(saved)
+    assert other.serialize() == before
 
 
 def test_signal_handlers_that_reload_the_tree_mid_walk(alarm):

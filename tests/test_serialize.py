@@ -8,7 +8,7 @@ import msgpack
 import pytest
 
 import zell_dim_1_2_3_4 as zell
-from conftest import DIMS, PREFIX, ctor, raises_glue, type_error
+from conftest import DIMS, PREFIX, ctor, raises_glue, refcount_after_collect, type_error
 from model import ABSENT
 
 NONE_PICKLE = pickle.dumps(None)
@@ -304,13 +304,13 @@ def test_failed_serialize(dims, make, kind, pattern):
     leaf = tree.createNodeByCoord([a + 7.9 for a in ANCHOR[:dims]], 0)  # a new cell
     before, shape, bad = tree.serialize(), walk(tree.getClimber()), make()
     leaf.setData(bad)
-    count = sys.getrefcount(bad)
+    count = refcount_after_collect(bad)
     for owner in (tree, ctor(dims, "D")(1.0, bad)):
         with raises_glue(kind) as info:
             owner.serialize()
         assert info.match("^" + PREFIX + pattern)
     del owner, info
-    assert sys.getrefcount(bad) == count and leaf.extractData() is bad
+    assert refcount_after_collect(bad) == count and leaf.extractData() is bad
     assert walk(tree.getClimber()) == shape and tree.serialize() == before
 
 

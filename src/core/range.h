@@ -47,12 +47,14 @@ struct Window {
   }
 
   // Cells from `origin` to `last` on one axis, as the signed count the grid
-  // checks: negative when the window is inverted. A count of 2^63 or more
-  // is no list length either and reads as negative too, so that it is
+  // checks: 0 when the maximum corner's cell lies just below the origin's,
+  // negative for any window more inverted than that. A count of 2^63 or
+  // more is no list length either and reads as negative too: both are
   // refused as out of range instead of wrapping.
   static int64_t cellCount(uint64_t origin, uint64_t last) {
-    if (last >= origin && last - origin >= static_cast<uint64_t>(INT64_MAX)) return -1;
-    return static_cast<int64_t>(last + 1 - origin);
+    if (last < origin) return last + 1 == origin ? 0 : -1;
+    if (last - origin >= static_cast<uint64_t>(INT64_MAX)) return -1;
+    return static_cast<int64_t>(last - origin + 1);
   }
 };
 

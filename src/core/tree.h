@@ -110,7 +110,9 @@ class Tree : public Counted {
 
   // A load makes room in `parked` before it changes the tree, so that
   // detaching cannot fail afterwards.
-  void prepareToDetach() { parked.reserve(parked.size() + 1); }
+  void prepareToDetach() {
+    if (parked.size() == parked.capacity()) parked.reserve(2 * parked.size() + 1);
+  }
   // Takes a node made by newNode, with the subtree a load detached below it.
   void detach(Node<D>* node) noexcept {
     if (walkers > 0) parked.push_back(node);

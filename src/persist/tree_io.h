@@ -9,8 +9,10 @@
 //
 // Encoding and decoding payloads runs Python code, which may grow, change
 // or load the very tree being written or read, from this thread or another.
-// The writer therefore takes everything but the nodes before it starts,
-// each node's children and payload when it meets the node, and walks as a
+// The writer therefore takes everything but the nodes at once, each node's
+// children and payload when it meets the node (the root's right after the
+// rest, with no Python code in between: a load keeps the root node object
+// and gives it new children), and walks as a
 // NodeWalk, so that nodes a load detaches meanwhile stay alive until it is
 // done: a save is the tree as the writer met it, and it always loads back.
 #pragma once
@@ -49,6 +51,10 @@ class TreeWriter {
       return out_.take();
     }
     NodeWalk<D> walk(*tree);
+    // The record of an empty leaf holds the first payload encoding, which
+    // runs Python code: it is made before anything of the tree is taken, so
+    // that nothing runs between taking the header and reading the root.
+    size_t leafSize = emptyLeaf().size();
     Coord<D> anchor = tree->anchor;
     double minNodeSize = tree->minNodeSize;
     const Node<D>* root = tree->root;
@@ -58,7 +64,7 @@ class TreeWriter {
     Payload defaultPayload = hasDefaultCell ? tree->defaultCell->payload.shared() : Payload();
 
     // Every node takes at least the bytes of an empty leaf.
-    out_.reserve(tree->store.count() * emptyLeaf().size() + 64);
+    out_.reserve(tree->store.count() * leafSize + 64);
     out_.arrayHeader(6);
     out_.arrayHeader(D);
     for (double a : anchor) out_.float64(a);

@@ -12,9 +12,11 @@ void raiseConversionError(const std::string& typeName) {
 namespace {
 
 // True (and the interpreter's error cleared) when `failed` signals a
-// pending Python error.
+// pending Python error. A KeyboardInterrupt or SystemExit raised by the
+// object's own conversion code is no conversion error: it passes unchanged.
 bool clearedError(bool failed) {
   if (!failed || !pyLib.PyErr_Occurred()) return false;
+  passUnlessAnException();
   pyLib.PyErr_Clear();
   return true;
 }

@@ -152,6 +152,11 @@ void passPythonError() {
   throw CarriedPythonError::take();
 }
 
+void passUnlessAnException() {
+  Object* type = pyLib.PyErr_Occurred();
+  if (type && carriedUnchanged(type)) throw CarriedPythonError::take();
+}
+
 Object* raiseCaught(Boundary where) noexcept {
   try {
     try {

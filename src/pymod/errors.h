@@ -49,6 +49,10 @@ class CarriedPythonError {
 // Raises the pending Python error unchanged, whatever its class.
 [[noreturn]] void passPythonError();
 
+// Raises the pending Python error unchanged when it is not an Exception,
+// so that code which clears the errors it expects never swallows a Ctrl-C.
+void passUnlessAnException();
+
 // Where a C++ exception meets the interpreter.
 enum class Boundary {
   Conversion,  // binding and converting arguments: ordinary errors are TypeErrors

@@ -53,10 +53,11 @@ Object* importModule(const char* name) {
 void retainObject(void* o) { incRef(static_cast<Object*>(o)); }
 void releaseObject(void* o) { decRef(static_cast<Object*>(o)); }
 
-// Runs the program's signal handlers; a KeyboardInterrupt (or any error a
-// handler raises) stops the walk that asked.
+// Runs the program's signal handlers. The error one raises (a
+// KeyboardInterrupt, a timeout of the program's own) stops the walk that
+// asked and reaches the caller unchanged.
 void checkInterrupts() {
-  if (pyLib.PyErr_CheckSignals && pyLib.PyErr_CheckSignals() != 0) raisePythonError();
+  if (pyLib.PyErr_CheckSignals && pyLib.PyErr_CheckSignals() != 0) passPythonError();
 }
 
 // Runs once per process, at the first import.

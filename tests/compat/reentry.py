@@ -8,6 +8,7 @@ the same cases (tests/test_reentry.py).
 from __future__ import print_function
 
 import gc
+import pickle
 import sys
 import threading
 import time
@@ -161,6 +162,31 @@ def load_while_pickling_reloads_the_tree():
     return "save of the tree as it was; the load took effect"
 
 
+def load_while_the_first_pickle_is_made():
+    """The first call a save makes into Python (the pickle of None) loads a
+    deeper tree into the tree being saved."""
+    tree = zell.newZell1D(1.0, "old")
+    tree.getClimber().setData("old root")
+    before = tree.serialize()
+    deep = zell.newZell1D(1.0, "new")
+    deep.createNodeByCoord([5.5]).setData("deep")
+    replacement = deep.serialize()
+    real = pickle.dumps
+
+    def dumps(obj, *args):
+        pickle.dumps = real
+        tree.deserialize(replacement)
+        return real(obj, *args)
+
+    pickle.dumps = dumps
+    try:
+        saved = tree.serialize()
+    finally:
+        pickle.dumps = real
+    assert saved in (before, replacement)  # one tree or the other, not the header of one and the nodes of the other
+    return "save of a whole tree"
+
+
 def climbers_across_loads_and_growth():
     """Climbers know their nodes by load generation, not by address."""
     tree = zell.newZell1D(1.0, "d")
@@ -235,6 +261,9 @@ def full_windows_at_depth_64():
     tree = zell.newZell1AD(1.0, [-1024.0], "d")
     message = glue_error(lambda: tree.getRange([-1024.0], [2.0 ** 64 - 2048]), "RangeDefect")
     assert message == "value out of range" and tree.depth() == 64
+    # Inverted by more than 2^63 cells: refused too, not wrapped to a few cells.
+    message = glue_error(lambda: tree.getRange([2.0 ** 64 - 4096], [-1024.0]), "RangeDefect")
+    assert message == "value out of range"
     return "refused"
 
 
@@ -243,6 +272,7 @@ CASES = [
     window_while_the_collector_reloads,
     save_while_pickling_grows_the_tree,
     load_while_pickling_reloads_the_tree,
+    load_while_the_first_pickle_is_made,
     climbers_across_loads_and_growth,
     windows_place_payloads_at_their_keys,
     trees_that_would_not_load_back_are_refused,

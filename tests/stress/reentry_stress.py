@@ -142,7 +142,8 @@ def main():
     threads = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     random.seed(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     trees.extend([zell.newZell2D(1.0, "d0"), zell.newZell2AD(0.3, [0.1, -7.7], Hook(0)), zell.Zell2()])
-    sys.setswitchinterval(1e-5)  # switch threads as often as the interpreter allows
+    if hasattr(sys, "setswitchinterval"):  # switch threads as often as the interpreter allows
+        sys.setswitchinterval(1e-5)
     stop_at = time.time() + seconds
     workers = [threading.Thread(target=run, args=(seconds, stop_at)) for _ in range(threads)]
     for worker in workers:
