@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compiles tests/layout/check_layout.cpp against each installed interpreter's
 # own headers and runs it: every offset and size that the module writes out
-# in src/pymod/layout.h must equal that interpreter's. Run from the repo root.
+# in src/python/layout.h must equal that interpreter's. Run from the repo root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/interpreters.sh

@@ -12,7 +12,6 @@ namespace zell {
 
 template <int D>
 struct Climber {
-  Coord<D> corner{};             // minimum corner of the node's cell
   Node<D>* node = nullptr;       // not counted: the tree keeps it alive
   int64_t level = 0;             // level of `node`
   Ref<Tree<D>> tree;             // the tree walked; null for an empty record
@@ -22,7 +21,6 @@ struct Climber {
   // A climber on the root of `tree`.
   static Climber atRoot(Tree<D>& tree) {
     Climber c;
-    c.corner = tree.anchor;
     c.node = tree.root;
     c.level = tree.depth;
     c.tree = Ref<Tree<D>>(&tree);
@@ -33,7 +31,7 @@ struct Climber {
 
   // A load keeps only the root node. A climber made before a load stays on
   // its node when every load since its last check kept that node; it then
-  // takes the level and corner the node has after the latest load. Any other
+  // takes the level the node has after the latest load. Any other
   // climber is refused. Its node was alive at the first of those loads, and
   // the kept node has been alive since `kept.since`, so the addresses are
   // compared only when both nodes were alive at the same moment: a block
@@ -43,19 +41,16 @@ struct Climber {
     const auto& kept = tree->kept;
     if (generation + 1 < kept.since || node != kept.node)
       raiseValue("the climber's node was replaced when the tree was loaded");
-    corner = kept.corner;
     level = kept.level;
     generation = tree->generation;
   }
 
-  // Moves to child `childNr`. Checks, in order: the number, the level, the
-  // presence of children.
+  // Moves to child `childNr`. Checks, in order: the number, the level (the
+  // runtime's index defect below level 0), the presence of children.
   void climb(uint8_t childNr) {
-    if (childNr >= ChildSet<D>::kCount)
-      raise(ErrorKind::AssertionDefect, "zell(134, 9) `childNr < 2'u ^ D`");
-    double s = tree->edge(level - 1);
+    if (childNr >= ChildSet<D>::kCount) raise(ErrorKind::AssertionDefect, "zell(134, 9) `childNr < 2'u ^ D`");
+    tree->edge(level - 1);
     if (!node->children) raiseUnpack();
-    for (int i = 0; i < D; ++i) corner[i] += static_cast<double>((childNr >> i) & 1) * s;
     --level;
     node = node->children->child(childNr);
   }

@@ -49,13 +49,12 @@ class Tree : public Counted {
   // Counts loads into this tree. A load replaces every node but the root;
   // climbers remember the generation in which they last checked their node.
   uint64_t generation = 0;
-  // The root node the latest load kept, with its level and corner right
-  // after that load, and the first generation since which every load has
-  // kept this same node.
+  // The root node the latest load kept, with its level right after that
+  // load, and the first generation since which every load has kept this
+  // same node.
   struct KeptRoot {
     const Node<D>* node = nullptr;
     int64_t level = 0;
-    Coord<D> corner{};
     uint64_t since = 0;
   } kept;
 
@@ -105,7 +104,6 @@ class Tree : public Counted {
     if (root != kept.node) kept.since = generation;
     kept.node = root;
     kept.level = depth;
-    kept.corner = anchor;
   }
 
   // A load makes room in `parked` before it changes the tree, so that
@@ -115,8 +113,10 @@ class Tree : public Counted {
   }
   // Takes a node made by newNode, with the subtree a load detached below it.
   void detach(Node<D>* node) noexcept {
-    if (walkers > 0) parked.push_back(node);
-    else store.deleteNode(node);
+    if (walkers > 0)
+      parked.push_back(node);
+    else
+      store.deleteNode(node);
   }
 
   void beginWalk() { ++walkers; }
@@ -191,8 +191,8 @@ class Tree : public Counted {
     int64_t steps = 0;
     while (!inside(a, s, p)) {
       if (depth + steps >= kMaxDepth)
-        raiseValue("point lies too far away: the tree would need more than " +
-                   std::to_string(kMaxDepth) + " levels");
+        raiseValue("point lies too far away: the tree would need more than " + std::to_string(kMaxDepth) +
+                   " levels");
       lowerAnchor(a, belowMask(a, p), s);
       s = std::ldexp(minNodeSize, static_cast<int>(depth + steps + 1));
       ++steps;

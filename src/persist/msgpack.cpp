@@ -74,7 +74,8 @@ std::string_view Reader::string() {
   uint8_t format = byte();
   uint64_t size = format & 0x1f;
   if (format == 0xc0) return std::string_view();
-  if ((format & 0xe0) != 0xa0 && !sized(format, kString, size)) raise(ErrorKind::ObjectConversionDefect, "string");
+  if ((format & 0xe0) != 0xa0 && !sized(format, kString, size))
+    raise(ErrorKind::ObjectConversionDefect, "string");
   if (size > remaining()) raise(ErrorKind::IOError, "string len mismatch");
   std::string_view body(in_.data() + pos_, size);
   pos_ += size;
@@ -107,8 +108,8 @@ uint32_t Reader::float64ListHeader() {
 void Reader::recordCheck(bool hadCount, uint32_t count, uint32_t fields) {
   if (hadCount && count == fields) return;
   std::string announced = hadCount ? std::to_string(count) : std::string("no");
-  raise(ErrorKind::AssertionDefect, "record of " + std::to_string(fields) + " fields announced with " + announced +
-                                        " elements: object/tuple len mismatch");
+  raise(ErrorKind::AssertionDefect, "record of " + std::to_string(fields) + " fields announced with " +
+                                        announced + " elements: object/tuple len mismatch");
 }
 
 }  // namespace msgpack

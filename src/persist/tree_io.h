@@ -73,8 +73,10 @@ class TreeWriter {
     out_.uint(static_cast<uint64_t>(depth));
     out_.arrayHeader(static_cast<uint32_t>(sizes.size()));
     for (double s : sizes) out_.float64(s);
-    if (hasDefaultCell) payload(defaultPayload);
-    else out_.nil();
+    if (hasDefaultCell)
+      payload(defaultPayload);
+    else
+      out_.nil();
     return out_.take();
   }
 
@@ -153,8 +155,10 @@ class TreeReader {
     Staged(const Staged&) = delete;
     ~Staged() {
       if (!root) return;
-      if (committed) tree.detach(root);
-      else store.deleteNode(root);
+      if (committed)
+        tree.detach(root);
+      else
+        store.deleteNode(root);
     }
     Tree<D>& tree;
     NodeStore<D>& store;

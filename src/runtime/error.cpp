@@ -32,12 +32,7 @@ bool kindIsA(ErrorKind kind, ErrorKind ancestor) {
 void raise(ErrorKind kind, std::string message) { throw Error(kind, std::move(message)); }
 
 void raiseIndex(int64_t index, int64_t last) {
-  raise(ErrorKind::IndexDefect,
-        "index " + std::to_string(index) + " not in 0 .. " + std::to_string(last));
-}
-
-void raiseIndexEmpty() {
-  raise(ErrorKind::IndexDefect, "index out of bounds, the container is empty");
+  raise(ErrorKind::IndexDefect, "index " + std::to_string(index) + " not in 0 .. " + std::to_string(last));
 }
 
 void raiseRange(int64_t value, int64_t low, int64_t high) {
@@ -46,7 +41,6 @@ void raiseRange(int64_t value, int64_t low, int64_t high) {
 }
 
 void raiseRange() { raise(ErrorKind::RangeDefect, "value out of range"); }
-void raiseOverflow() { raise(ErrorKind::OverflowDefect, "over- or underflow"); }
 void raiseObjectConversion() { raise(ErrorKind::ObjectConversionDefect, "invalid object conversion"); }
 void raiseUnpack() { raise(ErrorKind::UnpackDefect, "Can't obtain a value from a `none`"); }
 

@@ -61,10 +61,8 @@ class Error : public std::exception {
 
 // The runtime's own defects, with their fixed messages.
 [[noreturn]] void raiseIndex(int64_t index, int64_t last);  // "index 3 not in 0 .. 2"
-[[noreturn]] void raiseIndexEmpty();
 [[noreturn]] void raiseRange(int64_t value, int64_t low, int64_t high);
 [[noreturn]] void raiseRange();  // a negative length or count
-[[noreturn]] void raiseOverflow();
 [[noreturn]] void raiseObjectConversion();
 [[noreturn]] void raiseUnpack();  // an absent optional value was read
 

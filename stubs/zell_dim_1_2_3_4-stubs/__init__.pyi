@@ -1,172 +1,315 @@
-# Type stubs of zell_dim_1_2_3_4, written by stubs/generate.py.
-from typing import Any, List, Sequence, SupportsFloat, SupportsIndex, Union
+# Type stubs of zell_dim_1_2_3_4, written by stubs/generate.py from the module's tables.
+from typing import Any, List, SupportsFloat, SupportsIndex, SupportsInt, Tuple, Union
 
-# A point or anchor: D numbers, as a list or tuple.
-_Coord = Sequence[SupportsFloat]
-# A cell key: D non-negative integers (anything int() accepts).
-_Key = Sequence[Union[SupportsIndex, SupportsFloat, str]]
-_Level = Union[SupportsIndex, SupportsFloat, str]
+# An integer: int() must take it (keys, levels).
+_Int = Union[SupportsInt, SupportsIndex]
 
-class PyGlueException(Exception): ...
+class PyGlueException(Exception):
+    """Base of every error an operation raises; its subclasses are named "pyglue.<kind>"."""
 
-def get_all_dimensions(*args: Any, **kwargs: Any) -> List[int]: ...
+def get_all_dimensions(*args: Any, **kwargs: Any) -> List[int]:
+    """The dimensions this module serves: [1, 2, 3, 4]."""
 
-def newZell1(minSize: SupportsFloat) -> Zell1: ...
-def newZell1A(minSize: SupportsFloat, anchor: _Coord) -> Zell1: ...
-def newZell1D(minSize: SupportsFloat, default: Any) -> Zell1: ...
-def newZell1AD(minSize: SupportsFloat, anchor: _Coord, default: Any) -> Zell1: ...
+def newZell1(minSize: SupportsFloat) -> Zell1:
+    """A tree of one finest cell of edge minSize at the origin, without a default."""
+
+def newZell1A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat]]) -> Zell1:
+    """A tree of one finest cell of edge minSize at anchor, without a default."""
+
+def newZell1D(minSize: SupportsFloat, default: Any) -> Zell1:
+    """A tree of one finest cell at the origin whose default payload is default."""
+
+def newZell1AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat]], default: Any) -> Zell1:
+    """A tree of one finest cell at anchor whose default payload is default."""
 
 class Zell1:
-    """A two-way tree on a line (D = 1): every node has no children or 2."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def anchor(self) -> List[float]: ...
-    def minNodeSize(self) -> float: ...
-    def depth(self) -> int: ...
-    def getClimber(self) -> Zell1Climber: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def coordToKey(self, coord: _Coord) -> List[int]: ...
-    def keyToCoord(self, key: _Key) -> List[float]: ...
-    def getNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell1Climber: ...
-    def getNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell1Climber: ...
-    def createNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell1Climber: ...
-    def createNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell1Climber: ...
-    def getRange(self, minCornerCoords: _Coord, maxCornerCoords: _Coord) -> List[Any]: ...
-    def serialize(self) -> bytes: ...
-    def deserialize(self, serialized: Union[bytes, str]) -> None: ...
+    """A two-way tree on a line (D = 1)."""
+    def __init__(self) -> None:
+        """Holds no tree until deserialize gives it one; trees come from the newZell1... functions."""
+    def anchor(self) -> List[float]:
+        """The minimum corner of the root's cube."""
+    def minNodeSize(self) -> float:
+        """The edge of the finest cells."""
+    def depth(self) -> int:
+        """The level of the root (0 for a new tree)."""
+    def getClimber(self) -> Zell1Climber:
+        """A climber on the root."""
+    def dimensions(self) -> int:
+        """1."""
+    def size(self) -> float:
+        """The edge of the root's cube."""
+    def coordToKey(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat]]) -> List[int]:
+        """The key of the finest cell holding coord; grows the tree to it."""
+    def keyToCoord(self, key: Union[List[_Int], Tuple[_Int]]) -> List[float]:
+        """The minimum corner of the finest cell with this key; never grows."""
+    def getNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat]], level: _Int = ...) -> Zell1Climber:
+        """As getNodeByCoord, the key read as a point."""
+    def getNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat]], level: _Int = ...) -> Zell1Climber:
+        """A climber on the node holding coord at level, or on the deepest one above."""
+    def createNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat]], level: _Int = ...) -> Zell1Climber:
+        """As createNodeByCoord, the key read as a point."""
+    def createNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat]], level: _Int = ...) -> Zell1Climber:
+        """A climber on the node holding coord at level, made if missing."""
+    def getRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat]]) -> List[Any]:
+        """The finest cells between the two corners, nested 1 deep, outermost over axis 0."""
+    def serialize(self) -> bytes:
+        """The whole tree, payloads pickled, as one MessagePack value."""
+    def deserialize(self, serialized: bytes) -> None:
+        """Makes this tree the saved one, all or nothing."""
 
 class Zell1Climber:
-    """A cursor on one node of a Zell1 tree."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def level(self) -> int: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def climb(self, childNr: SupportsIndex) -> None: ...
-    def creativeClimb(self, childNr: SupportsIndex) -> None: ...
-    def climbClone(self, childNr: SupportsIndex) -> Zell1Climber: ...
-    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell1Climber: ...
-    def getData(self) -> Any: ...
-    def setData(self, data: Any) -> None: ...
-    def extractData(self) -> Any: ...
-    def hasData(self) -> bool: ...
-    def hasChildren(self) -> bool: ...
+    """A cursor on one node of a Zell1."""
+    def __init__(self) -> None:
+        """Stands on no node, and its methods refuse; climbers come from a tree's methods."""
+    def level(self) -> int:
+        """The level of the node it stands on."""
+    def dimensions(self) -> int:
+        """1."""
+    def size(self) -> float:
+        """The edge of the node's cube."""
+    def climb(self, childNr: SupportsIndex) -> None:
+        """Moves to child childNr (bit i selects the upper half on axis i)."""
+    def creativeClimb(self, childNr: SupportsIndex) -> None:
+        """Gives the node its children if it has none, then moves to child childNr."""
+    def climbClone(self, childNr: SupportsIndex) -> Zell1Climber:
+        """A new climber on child childNr; this one stays."""
+    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell1Climber:
+        """As climbClone, giving the node its children first."""
+    def getData(self) -> Any:
+        """The node's payload, else the tree's default, else None."""
+    def setData(self, data: Any) -> None:
+        """Stores data (itself, not a copy) as the node's payload."""
+    def extractData(self) -> Any:
+        """Removes the node's payload and returns it."""
+    def hasData(self) -> bool:
+        """Whether the node has a payload of its own."""
+    def hasChildren(self) -> bool:
+        """Whether the node has its children."""
 
-def newZell2(minSize: SupportsFloat) -> Zell2: ...
-def newZell2A(minSize: SupportsFloat, anchor: _Coord) -> Zell2: ...
-def newZell2D(minSize: SupportsFloat, default: Any) -> Zell2: ...
-def newZell2AD(minSize: SupportsFloat, anchor: _Coord, default: Any) -> Zell2: ...
+def newZell2(minSize: SupportsFloat) -> Zell2:
+    """A tree of one finest cell of edge minSize at the origin, without a default."""
+
+def newZell2A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]) -> Zell2:
+    """A tree of one finest cell of edge minSize at anchor, without a default."""
+
+def newZell2D(minSize: SupportsFloat, default: Any) -> Zell2:
+    """A tree of one finest cell at the origin whose default payload is default."""
+
+def newZell2AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], default: Any) -> Zell2:
+    """A tree of one finest cell at anchor whose default payload is default."""
 
 class Zell2:
-    """A quad tree (D = 2): every node has no children or 4."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def anchor(self) -> List[float]: ...
-    def minNodeSize(self) -> float: ...
-    def depth(self) -> int: ...
-    def getClimber(self) -> Zell2Climber: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def coordToKey(self, coord: _Coord) -> List[int]: ...
-    def keyToCoord(self, key: _Key) -> List[float]: ...
-    def getNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell2Climber: ...
-    def getNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell2Climber: ...
-    def createNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell2Climber: ...
-    def createNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell2Climber: ...
-    def getRange(self, minCornerCoords: _Coord, maxCornerCoords: _Coord) -> List[List[Any]]: ...
-    def serialize(self) -> bytes: ...
-    def deserialize(self, serialized: Union[bytes, str]) -> None: ...
+    """A quad tree (D = 2)."""
+    def __init__(self) -> None:
+        """Holds no tree until deserialize gives it one; trees come from the newZell2... functions."""
+    def anchor(self) -> List[float]:
+        """The minimum corner of the root's cube."""
+    def minNodeSize(self) -> float:
+        """The edge of the finest cells."""
+    def depth(self) -> int:
+        """The level of the root (0 for a new tree)."""
+    def getClimber(self) -> Zell2Climber:
+        """A climber on the root."""
+    def dimensions(self) -> int:
+        """2."""
+    def size(self) -> float:
+        """The edge of the root's cube."""
+    def coordToKey(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]) -> List[int]:
+        """The key of the finest cell holding coord; grows the tree to it."""
+    def keyToCoord(self, key: Union[List[_Int], Tuple[_Int, _Int]]) -> List[float]:
+        """The minimum corner of the finest cell with this key; never grows."""
+    def getNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell2Climber:
+        """As getNodeByCoord, the key read as a point."""
+    def getNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell2Climber:
+        """A climber on the node holding coord at level, or on the deepest one above."""
+    def createNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell2Climber:
+        """As createNodeByCoord, the key read as a point."""
+    def createNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell2Climber:
+        """A climber on the node holding coord at level, made if missing."""
+    def getRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]) -> List[List[Any]]:
+        """The finest cells between the two corners, nested 2 deep, outermost over axis 0."""
+    def serialize(self) -> bytes:
+        """The whole tree, payloads pickled, as one MessagePack value."""
+    def deserialize(self, serialized: bytes) -> None:
+        """Makes this tree the saved one, all or nothing."""
 
 class Zell2Climber:
-    """A cursor on one node of a Zell2 tree."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def level(self) -> int: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def climb(self, childNr: SupportsIndex) -> None: ...
-    def creativeClimb(self, childNr: SupportsIndex) -> None: ...
-    def climbClone(self, childNr: SupportsIndex) -> Zell2Climber: ...
-    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell2Climber: ...
-    def getData(self) -> Any: ...
-    def setData(self, data: Any) -> None: ...
-    def extractData(self) -> Any: ...
-    def hasData(self) -> bool: ...
-    def hasChildren(self) -> bool: ...
+    """A cursor on one node of a Zell2."""
+    def __init__(self) -> None:
+        """Stands on no node, and its methods refuse; climbers come from a tree's methods."""
+    def level(self) -> int:
+        """The level of the node it stands on."""
+    def dimensions(self) -> int:
+        """2."""
+    def size(self) -> float:
+        """The edge of the node's cube."""
+    def climb(self, childNr: SupportsIndex) -> None:
+        """Moves to child childNr (bit i selects the upper half on axis i)."""
+    def creativeClimb(self, childNr: SupportsIndex) -> None:
+        """Gives the node its children if it has none, then moves to child childNr."""
+    def climbClone(self, childNr: SupportsIndex) -> Zell2Climber:
+        """A new climber on child childNr; this one stays."""
+    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell2Climber:
+        """As climbClone, giving the node its children first."""
+    def getData(self) -> Any:
+        """The node's payload, else the tree's default, else None."""
+    def setData(self, data: Any) -> None:
+        """Stores data (itself, not a copy) as the node's payload."""
+    def extractData(self) -> Any:
+        """Removes the node's payload and returns it."""
+    def hasData(self) -> bool:
+        """Whether the node has a payload of its own."""
+    def hasChildren(self) -> bool:
+        """Whether the node has its children."""
 
-def newZell3(minSize: SupportsFloat) -> Zell3: ...
-def newZell3A(minSize: SupportsFloat, anchor: _Coord) -> Zell3: ...
-def newZell3D(minSize: SupportsFloat, default: Any) -> Zell3: ...
-def newZell3AD(minSize: SupportsFloat, anchor: _Coord, default: Any) -> Zell3: ...
+def newZell3(minSize: SupportsFloat) -> Zell3:
+    """A tree of one finest cell of edge minSize at the origin, without a default."""
+
+def newZell3A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]) -> Zell3:
+    """A tree of one finest cell of edge minSize at anchor, without a default."""
+
+def newZell3D(minSize: SupportsFloat, default: Any) -> Zell3:
+    """A tree of one finest cell at the origin whose default payload is default."""
+
+def newZell3AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], default: Any) -> Zell3:
+    """A tree of one finest cell at anchor whose default payload is default."""
 
 class Zell3:
-    """An octree (D = 3): every node has no children or 8."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def anchor(self) -> List[float]: ...
-    def minNodeSize(self) -> float: ...
-    def depth(self) -> int: ...
-    def getClimber(self) -> Zell3Climber: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def coordToKey(self, coord: _Coord) -> List[int]: ...
-    def keyToCoord(self, key: _Key) -> List[float]: ...
-    def getNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell3Climber: ...
-    def getNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell3Climber: ...
-    def createNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell3Climber: ...
-    def createNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell3Climber: ...
-    def getRange(self, minCornerCoords: _Coord, maxCornerCoords: _Coord) -> List[List[List[Any]]]: ...
-    def serialize(self) -> bytes: ...
-    def deserialize(self, serialized: Union[bytes, str]) -> None: ...
+    """An octree (D = 3)."""
+    def __init__(self) -> None:
+        """Holds no tree until deserialize gives it one; trees come from the newZell3... functions."""
+    def anchor(self) -> List[float]:
+        """The minimum corner of the root's cube."""
+    def minNodeSize(self) -> float:
+        """The edge of the finest cells."""
+    def depth(self) -> int:
+        """The level of the root (0 for a new tree)."""
+    def getClimber(self) -> Zell3Climber:
+        """A climber on the root."""
+    def dimensions(self) -> int:
+        """3."""
+    def size(self) -> float:
+        """The edge of the root's cube."""
+    def coordToKey(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]) -> List[int]:
+        """The key of the finest cell holding coord; grows the tree to it."""
+    def keyToCoord(self, key: Union[List[_Int], Tuple[_Int, _Int, _Int]]) -> List[float]:
+        """The minimum corner of the finest cell with this key; never grows."""
+    def getNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell3Climber:
+        """As getNodeByCoord, the key read as a point."""
+    def getNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell3Climber:
+        """A climber on the node holding coord at level, or on the deepest one above."""
+    def createNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell3Climber:
+        """As createNodeByCoord, the key read as a point."""
+    def createNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell3Climber:
+        """A climber on the node holding coord at level, made if missing."""
+    def getRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]) -> List[List[List[Any]]]:
+        """The finest cells between the two corners, nested 3 deep, outermost over axis 0."""
+    def serialize(self) -> bytes:
+        """The whole tree, payloads pickled, as one MessagePack value."""
+    def deserialize(self, serialized: bytes) -> None:
+        """Makes this tree the saved one, all or nothing."""
 
 class Zell3Climber:
-    """A cursor on one node of a Zell3 tree."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def level(self) -> int: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def climb(self, childNr: SupportsIndex) -> None: ...
-    def creativeClimb(self, childNr: SupportsIndex) -> None: ...
-    def climbClone(self, childNr: SupportsIndex) -> Zell3Climber: ...
-    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell3Climber: ...
-    def getData(self) -> Any: ...
-    def setData(self, data: Any) -> None: ...
-    def extractData(self) -> Any: ...
-    def hasData(self) -> bool: ...
-    def hasChildren(self) -> bool: ...
+    """A cursor on one node of a Zell3."""
+    def __init__(self) -> None:
+        """Stands on no node, and its methods refuse; climbers come from a tree's methods."""
+    def level(self) -> int:
+        """The level of the node it stands on."""
+    def dimensions(self) -> int:
+        """3."""
+    def size(self) -> float:
+        """The edge of the node's cube."""
+    def climb(self, childNr: SupportsIndex) -> None:
+        """Moves to child childNr (bit i selects the upper half on axis i)."""
+    def creativeClimb(self, childNr: SupportsIndex) -> None:
+        """Gives the node its children if it has none, then moves to child childNr."""
+    def climbClone(self, childNr: SupportsIndex) -> Zell3Climber:
+        """A new climber on child childNr; this one stays."""
+    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell3Climber:
+        """As climbClone, giving the node its children first."""
+    def getData(self) -> Any:
+        """The node's payload, else the tree's default, else None."""
+    def setData(self, data: Any) -> None:
+        """Stores data (itself, not a copy) as the node's payload."""
+    def extractData(self) -> Any:
+        """Removes the node's payload and returns it."""
+    def hasData(self) -> bool:
+        """Whether the node has a payload of its own."""
+    def hasChildren(self) -> bool:
+        """Whether the node has its children."""
 
-def newZell4(minSize: SupportsFloat) -> Zell4: ...
-def newZell4A(minSize: SupportsFloat, anchor: _Coord) -> Zell4: ...
-def newZell4D(minSize: SupportsFloat, default: Any) -> Zell4: ...
-def newZell4AD(minSize: SupportsFloat, anchor: _Coord, default: Any) -> Zell4: ...
+def newZell4(minSize: SupportsFloat) -> Zell4:
+    """A tree of one finest cell of edge minSize at the origin, without a default."""
+
+def newZell4A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]) -> Zell4:
+    """A tree of one finest cell of edge minSize at anchor, without a default."""
+
+def newZell4D(minSize: SupportsFloat, default: Any) -> Zell4:
+    """A tree of one finest cell at the origin whose default payload is default."""
+
+def newZell4AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], default: Any) -> Zell4:
+    """A tree of one finest cell at anchor whose default payload is default."""
 
 class Zell4:
-    """A sixteen-way tree (D = 4): every node has no children or 16."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def anchor(self) -> List[float]: ...
-    def minNodeSize(self) -> float: ...
-    def depth(self) -> int: ...
-    def getClimber(self) -> Zell4Climber: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def coordToKey(self, coord: _Coord) -> List[int]: ...
-    def keyToCoord(self, key: _Key) -> List[float]: ...
-    def getNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell4Climber: ...
-    def getNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell4Climber: ...
-    def createNodeByKey(self, key: _Coord, level: _Level = ...) -> Zell4Climber: ...
-    def createNodeByCoord(self, coord: _Coord, level: _Level = ...) -> Zell4Climber: ...
-    def getRange(self, minCornerCoords: _Coord, maxCornerCoords: _Coord) -> List[List[List[List[Any]]]]: ...
-    def serialize(self) -> bytes: ...
-    def deserialize(self, serialized: Union[bytes, str]) -> None: ...
+    """A sixteen-way tree (D = 4)."""
+    def __init__(self) -> None:
+        """Holds no tree until deserialize gives it one; trees come from the newZell4... functions."""
+    def anchor(self) -> List[float]:
+        """The minimum corner of the root's cube."""
+    def minNodeSize(self) -> float:
+        """The edge of the finest cells."""
+    def depth(self) -> int:
+        """The level of the root (0 for a new tree)."""
+    def getClimber(self) -> Zell4Climber:
+        """A climber on the root."""
+    def dimensions(self) -> int:
+        """4."""
+    def size(self) -> float:
+        """The edge of the root's cube."""
+    def coordToKey(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]) -> List[int]:
+        """The key of the finest cell holding coord; grows the tree to it."""
+    def keyToCoord(self, key: Union[List[_Int], Tuple[_Int, _Int, _Int, _Int]]) -> List[float]:
+        """The minimum corner of the finest cell with this key; never grows."""
+    def getNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell4Climber:
+        """As getNodeByCoord, the key read as a point."""
+    def getNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell4Climber:
+        """A climber on the node holding coord at level, or on the deepest one above."""
+    def createNodeByKey(self, key: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell4Climber:
+        """As createNodeByCoord, the key read as a point."""
+    def createNodeByCoord(self, coord: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], level: _Int = ...) -> Zell4Climber:
+        """A climber on the node holding coord at level, made if missing."""
+    def getRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]) -> List[List[List[List[Any]]]]:
+        """The finest cells between the two corners, nested 4 deep, outermost over axis 0."""
+    def serialize(self) -> bytes:
+        """The whole tree, payloads pickled, as one MessagePack value."""
+    def deserialize(self, serialized: bytes) -> None:
+        """Makes this tree the saved one, all or nothing."""
 
 class Zell4Climber:
-    """A cursor on one node of a Zell4 tree."""
-    def __init__(self, *args: Any, **kwargs: Any) -> None: ...
-    def level(self) -> int: ...
-    def dimensions(self) -> int: ...
-    def size(self) -> float: ...
-    def climb(self, childNr: SupportsIndex) -> None: ...
-    def creativeClimb(self, childNr: SupportsIndex) -> None: ...
-    def climbClone(self, childNr: SupportsIndex) -> Zell4Climber: ...
-    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell4Climber: ...
-    def getData(self) -> Any: ...
-    def setData(self, data: Any) -> None: ...
-    def extractData(self) -> Any: ...
-    def hasData(self) -> bool: ...
-    def hasChildren(self) -> bool: ...
+    """A cursor on one node of a Zell4."""
+    def __init__(self) -> None:
+        """Stands on no node, and its methods refuse; climbers come from a tree's methods."""
+    def level(self) -> int:
+        """The level of the node it stands on."""
+    def dimensions(self) -> int:
+        """4."""
+    def size(self) -> float:
+        """The edge of the node's cube."""
+    def climb(self, childNr: SupportsIndex) -> None:
+        """Moves to child childNr (bit i selects the upper half on axis i)."""
+    def creativeClimb(self, childNr: SupportsIndex) -> None:
+        """Gives the node its children if it has none, then moves to child childNr."""
+    def climbClone(self, childNr: SupportsIndex) -> Zell4Climber:
+        """A new climber on child childNr; this one stays."""
+    def creativeClimbClone(self, childNr: SupportsIndex) -> Zell4Climber:
+        """As climbClone, giving the node its children first."""
+    def getData(self) -> Any:
+        """The node's payload, else the tree's default, else None."""
+    def setData(self, data: Any) -> None:
+        """Stores data (itself, not a copy) as the node's payload."""
+    def extractData(self) -> Any:
+        """Removes the node's payload and returns it."""
+    def hasData(self) -> bool:
+        """Whether the node has a payload of its own."""
+    def hasChildren(self) -> bool:
+        """Whether the node has its children."""

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "pymod/convert.h"
-#include "pymod/errors.h"
+#include "python/calls/convert.h"
+#include "python/calls/errors.h"
 #include "raised.h"
 
 using namespace zell;
@@ -41,10 +41,17 @@ class InterpreterTest : public ::testing::Test {
     ASSERT_TRUE(builtins);
   }
   PyRef text(const char* s) { return PyRef::steal(pyLib.PyUnicode_FromString(s)); }
-  PyRef scope() { return PyRef::steal(pyLib.PyDict_New()); }
-  PyRef eval(const char* code) { return callMethodAux(builtins.get(), "eval", {text(code), scope()}); }
+  // builtins.<function>(code, {}); an error raises as the native error of the table.
+  PyRef run(const char* function, const char* code) {
+    PyRef call = PyRef::steal(checked(pyLib.PyObject_GetAttrString(builtins.get(), function)));
+    PyRef args = PyRef::steal(checked(pyLib.PyTuple_New(2)));
+    pyLib.PyTuple_SetItem(args.get(), 0, text(code).release());
+    pyLib.PyTuple_SetItem(args.get(), 1, checked(pyLib.PyDict_New()));
+    return PyRef::steal(checked(pyLib.PyObject_Call(call.get(), args.get(), nullptr)));
+  }
+  PyRef eval(const char* code) { return run("eval", code); }
   Error errorOf(const char* statement) {
-    Error e = raised([&] { callMethodAux(builtins.get(), "exec", {text(statement), scope()}); }, statement);
+    Error e = raised([&] { run("exec", statement); }, statement);
     EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr) << "the Python error was not taken";
     return e;
   }
@@ -94,15 +101,6 @@ TEST_F(InterpreterTest, AnErrorThatCannotBeTurnedIntoTextIsADefect) {
   EXPECT_EQ(e.message(), "Can not stringify exception");
 }
 
-TEST_F(InterpreterTest, CallMethodAux) {
-  PyRef parsed = callMethodAux(builtins.get(), "int", {text("ff")}, {{"base", eval("16")}});
-  EXPECT_EQ(pyLib.PyLong_AsLongLong(parsed.get()), 255);
-  Error e = raised([&] { callMethodAux(builtins.get(), "nope", {}); }, "a missing attribute was called");
-  EXPECT_EQ(e.kind(), ErrorKind::ValueError);
-  EXPECT_EQ(e.message(), "No callable attribute: nope");
-  EXPECT_EQ(pyLib.PyErr_Occurred(), nullptr);
-}
-
 TEST_F(InterpreterTest, ConversionsClearTheInterpreterErrorTheyMeet) {
   auto message = [](auto&& convert) -> std::string {
     Error e = raised(convert, "converted");
@@ -120,7 +118,8 @@ TEST_F(InterpreterTest, ConversionsClearTheInterpreterErrorTheyMeet) {
   EXPECT_EQ(message([&] { fromPy(eval("[]").get(), u); }), "Cannot convert python object to uint");
   EXPECT_EQ(message([&] { fromPy(eval("2**64").get(), b); }), "Cannot convert python object to uint8");
   EXPECT_EQ(message([&] { fromPy(eval("'\\udcff'").get(), s); }), "Can't convert python obj to string");
-  EXPECT_EQ(message([&] { fromPy(eval("3.5").get(), s); }), "Can't convert python obj of type 'float' to string");
+  EXPECT_EQ(message([&] { fromPy(eval("3.5").get(), s); }),
+            "Can't convert python obj of type 'float' to string");
   fromPy(eval("2**64 - 1").get(), u);
   EXPECT_EQ(u, UINT64_MAX);  // the largest key is not mistaken for an error
   fromPy(eval("-1").get(), b);

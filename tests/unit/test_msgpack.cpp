@@ -25,7 +25,8 @@ std::string hex(const std::string& bytes) {
 
 std::string unhex(const std::string& text) {
   std::string out;
-  for (size_t i = 0; i + 1 < text.size() + 1; i += 3) out += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+  for (size_t i = 0; i + 1 < text.size() + 1; i += 3)
+    out += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
   return out;
 }
 
@@ -42,7 +43,6 @@ std::string written(F&& write) {
   write(w);
   return hex(w.bytes());
 }
-
 
 }  // namespace
 
@@ -85,9 +85,14 @@ TEST(MsgpackWriter, StringAndArrayHeaders) {
     size_t n;
     const char* stringHeader;
     const char* arrayHeader;
-  } cases[] = {{0, "a0", "90"},          {15, "af", "9f"},          {16, "b0", "dc 00 10"},
-               {31, "bf", "dc 00 1f"},   {32, "d9 20", "dc 00 20"}, {255, "d9 ff", "dc 00 ff"},
-               {256, "da 01 00", "dc 01 00"}, {65535, "da ff ff", "dc ff ff"},
+  } cases[] = {{0, "a0", "90"},
+               {15, "af", "9f"},
+               {16, "b0", "dc 00 10"},
+               {31, "bf", "dc 00 1f"},
+               {32, "d9 20", "dc 00 20"},
+               {255, "d9 ff", "dc 00 ff"},
+               {256, "da 01 00", "dc 01 00"},
+               {65535, "da ff ff", "dc ff ff"},
                {65536, "db 00 01 00 00", "dd 00 01 00 00"}};
   for (const Case& c : cases) {
     std::string body(c.n, 'x');
@@ -110,22 +115,41 @@ TEST(MsgpackReader, RefusesFormatsOfOtherKinds) {
     int which;  // 0 uint, 1 float64, 2 bool, 3 string, 4 fixed array, 5 list
     const char* message;
   } cases[] = {
-      {"d0 01", 0, "uint64"},  {"ff", 0, "uint64"},        {"cb 00 00 00 00 00 00 00 00", 0, "uint64"},
-      {"01", 1, "float64"},    {"ca 3f 80 00 00", 1, "float64"}, {"00", 2, "bool"},
-      {"c4 03 61 62 63", 3, "string"}, {"90", 3, "string"}, {"80", 4, "openarray"},
-      {"c0", 4, "openarray"},  {"a1 61", 5, "sequence"},
+      {"d0 01", 0, "uint64"},
+      {"ff", 0, "uint64"},
+      {"cb 00 00 00 00 00 00 00 00", 0, "uint64"},
+      {"01", 1, "float64"},
+      {"ca 3f 80 00 00", 1, "float64"},
+      {"00", 2, "bool"},
+      {"c4 03 61 62 63", 3, "string"},
+      {"90", 3, "string"},
+      {"80", 4, "openarray"},
+      {"c0", 4, "openarray"},
+      {"a1 61", 5, "sequence"},
   };
   for (const Case& c : cases) {
     Owned r_(unhex(c.input));
     Reader& r = r_.reader;
     Error e = raised([&] {
       switch (c.which) {
-        case 0: r.uint(); break;
-        case 1: r.float64(); break;
-        case 2: r.boolean(); break;
-        case 3: r.string(); break;
-        case 4: r.fixedArrayHeader(); break;
-        case 5: r.float64ListHeader(); break;
+        case 0:
+          r.uint();
+          break;
+        case 1:
+          r.float64();
+          break;
+        case 2:
+          r.boolean();
+          break;
+        case 3:
+          r.string();
+          break;
+        case 4:
+          r.fixedArrayHeader();
+          break;
+        case 5:
+          r.float64ListHeader();
+          break;
       }
     });
     EXPECT_EQ(e.kind(), ErrorKind::ObjectConversionDefect) << c.input;
@@ -135,7 +159,7 @@ TEST(MsgpackReader, RefusesFormatsOfOtherKinds) {
 
 TEST(MsgpackReader, EndOfInput) {
   Owned empty_("");
-    Reader& empty = empty_.reader;
+  Reader& empty = empty_.reader;
   EXPECT_EQ(empty.peek(), 0);
   EXPECT_EQ(empty.uint(), 0u);  // a format byte past the end reads as 0x00
   struct Case {
@@ -157,21 +181,21 @@ TEST(MsgpackReader, EndOfInput) {
   // A list that the remaining input cannot hold is refused before any of
   // it is made.
   Owned list_(unhex("dd ff ff ff ff cb 00 00 00 00 00 00 00 00"));
-    Reader& list = list_.reader;
+  Reader& list = list_.reader;
   EXPECT_EQ(raised([&] { list.float64ListHeader(); }).message(), "cannot read from stream");
 }
 
 TEST(MsgpackReader, RecordHeadersAndTheRecordCheck) {
   uint32_t count = 0;
   Owned nilString_(unhex("c0"));
-    Reader& nilString = nilString_.reader;
+  Reader& nilString = nilString_.reader;
   EXPECT_EQ(nilString.string(), "");
   Owned nilList_(unhex("c0"));
-    Reader& nilList = nilList_.reader;
+  Reader& nilList = nilList_.reader;
   EXPECT_EQ(nilList.float64ListHeader(), 0u);
 
   Owned map_(unhex("86 01"));
-    Reader& map = map_.reader;  // a map where a record belongs: consumed, no count
+  Reader& map = map_.reader;  // a map where a record belongs: consumed, no count
   EXPECT_FALSE(map.recordHeader(count));
   EXPECT_EQ(map.uint(), 1u);
   Error e = raised([] { Reader::recordCheck(false, 0, 6); });
@@ -181,10 +205,10 @@ TEST(MsgpackReader, RecordHeadersAndTheRecordCheck) {
   Reader::recordCheck(true, 2, 2);
 
   Owned big_(unhex("dc 00 10"));
-    Reader& big = big_.reader;
+  Reader& big = big_.reader;
   ASSERT_TRUE(big.recordHeader(count));
   EXPECT_EQ(count, 16u);
   Owned bigger_(unhex("dd 00 01 00 00"));
-    Reader& bigger = bigger_.reader;
+  Reader& bigger = bigger_.reader;
   EXPECT_EQ(bigger.fixedArrayHeader(), 65536u);
 }

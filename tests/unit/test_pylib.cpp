@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pymod/pylib.h"
+#include "python/abi/pylib.h"
 #include "runtime/error.h"
 
 using namespace zell;
@@ -17,36 +17,108 @@ using namespace zell::py;
 namespace {
 
 // Every name a 3.x library exports that the loader asks for.
-const std::vector<std::string> kRequired = {
-    "_Py_BuildValue_SizeT", "PyTuple_New", "PyTuple_Size", "PyTuple_GetItem", "PyTuple_SetItem",
-    "_Py_NoneStruct", "PyType_Ready", "PyType_GenericNew", "PyModule_AddObject", "PyList_New",
-    "PyList_Size", "PyList_GetItem", "PyList_SetItem", "PyObject_Call", "PyObject_IsTrue",
-    "PyObject_GetAttrString", "PyObject_SetAttrString", "PyObject_Dir", "PyObject_Str",
-    "PyObject_GetIter", "PyObject_GetItem", "PyObject_SetItem", "PyObject_RichCompareBool",
-    "PyIter_Next", "PyNumber_Long", "PyLong_AsLongLong", "PyLong_AsUnsignedLongLong",
-    "PyFloat_AsDouble", "PyBool_FromLong", "PyBool_Type", "PyFloat_Type", "PyComplex_Type",
-    "PyCapsule_Type", "PyTuple_Type", "PyList_Type", "PyUnicode_Type", "PySuper_Type",
-    "PyType_IsSubtype", "PyDict_Type", "PyDict_New", "PyDict_Size", "PyDict_GetItemString",
-    "PyDict_SetItemString", "PyDict_GetItem", "PyDict_SetItem", "PyDict_Keys", "PyDict_Values",
-    "PyDict_Contains", "PyErr_Clear", "PyErr_SetString", "PyErr_Occurred", "PyExc_TypeError",
-    "PyCapsule_New", "PyCapsule_GetPointer", "PyImport_ImportModule", "PyEval_GetBuiltins",
-    "PyEval_GetGlobals", "PyEval_GetLocals", "PyCFunction_NewEx", "PyErr_Fetch",
-    "PyErr_NormalizeException", "PyErr_GivenExceptionMatches", "PyErr_NewException",
-    "PyExc_ArithmeticError", "PyExc_FloatingPointError", "PyExc_OverflowError",
-    "PyExc_ZeroDivisionError", "PyExc_AssertionError", "PyExc_OSError", "PyExc_IOError",
-    "PyExc_ValueError", "PyExc_EOFError", "PyExc_MemoryError", "PyExc_IndexError", "PyExc_KeyError",
-    "Py_IncRef", "Py_DecRef"};
+const std::vector<std::string> kRequired = {"_Py_BuildValue_SizeT",
+                                            "PyTuple_New",
+                                            "PyTuple_Size",
+                                            "PyTuple_GetItem",
+                                            "PyTuple_SetItem",
+                                            "_Py_NoneStruct",
+                                            "PyType_Ready",
+                                            "PyType_GenericNew",
+                                            "PyModule_AddObject",
+                                            "PyList_New",
+                                            "PyList_Size",
+                                            "PyList_GetItem",
+                                            "PyList_SetItem",
+                                            "PyObject_Call",
+                                            "PyObject_IsTrue",
+                                            "PyObject_GetAttrString",
+                                            "PyObject_SetAttrString",
+                                            "PyObject_Dir",
+                                            "PyObject_Str",
+                                            "PyObject_GetIter",
+                                            "PyObject_GetItem",
+                                            "PyObject_SetItem",
+                                            "PyObject_RichCompareBool",
+                                            "PyIter_Next",
+                                            "PyNumber_Long",
+                                            "PyLong_AsLongLong",
+                                            "PyLong_AsUnsignedLongLong",
+                                            "PyFloat_AsDouble",
+                                            "PyBool_FromLong",
+                                            "PyBool_Type",
+                                            "PyFloat_Type",
+                                            "PyComplex_Type",
+                                            "PyCapsule_Type",
+                                            "PyTuple_Type",
+                                            "PyList_Type",
+                                            "PyUnicode_Type",
+                                            "PySuper_Type",
+                                            "PyType_IsSubtype",
+                                            "PyDict_Type",
+                                            "PyDict_New",
+                                            "PyDict_Size",
+                                            "PyDict_GetItemString",
+                                            "PyDict_SetItemString",
+                                            "PyDict_GetItem",
+                                            "PyDict_SetItem",
+                                            "PyDict_Keys",
+                                            "PyDict_Values",
+                                            "PyDict_Contains",
+                                            "PyErr_Clear",
+                                            "PyErr_SetString",
+                                            "PyErr_Occurred",
+                                            "PyExc_TypeError",
+                                            "PyCapsule_New",
+                                            "PyCapsule_GetPointer",
+                                            "PyImport_ImportModule",
+                                            "PyEval_GetBuiltins",
+                                            "PyEval_GetGlobals",
+                                            "PyEval_GetLocals",
+                                            "PyCFunction_NewEx",
+                                            "PyErr_Fetch",
+                                            "PyErr_NormalizeException",
+                                            "PyErr_GivenExceptionMatches",
+                                            "PyErr_NewException",
+                                            "PyExc_ArithmeticError",
+                                            "PyExc_FloatingPointError",
+                                            "PyExc_OverflowError",
+                                            "PyExc_ZeroDivisionError",
+                                            "PyExc_AssertionError",
+                                            "PyExc_OSError",
+                                            "PyExc_IOError",
+                                            "PyExc_ValueError",
+                                            "PyExc_EOFError",
+                                            "PyExc_MemoryError",
+                                            "PyExc_IndexError",
+                                            "PyExc_KeyError",
+                                            "Py_IncRef",
+                                            "Py_DecRef"};
 
-const std::vector<std::string> kPython3Extras = {
-    "PyBytes_Type", "PyUnicode_FromString", "PyComplex_AsCComplex", "PyUnicode_CompareWithASCIIString",
-    "PyUnicode_AsUTF8String", "PyBytes_AsStringAndSize", "PyBytes_FromStringAndSize",
-    "PyObject_GetBuffer", "PyBuffer_Release", "PyModule_Create2", "Py_GetVersion",
-    "PyErr_CheckSignals", "PyErr_Restore", "PyExc_Exception"};
+const std::vector<std::string> kPython3Extras = {"PyBytes_Type",
+                                                 "PyUnicode_FromString",
+                                                 "PyComplex_AsCComplex",
+                                                 "PyUnicode_CompareWithASCIIString",
+                                                 "PyUnicode_AsUTF8String",
+                                                 "PyBytes_AsStringAndSize",
+                                                 "PyBytes_FromStringAndSize",
+                                                 "PyObject_GetBuffer",
+                                                 "PyBuffer_Release",
+                                                 "PyModule_Create2",
+                                                 "Py_GetVersion",
+                                                 "PyErr_CheckSignals",
+                                                 "PyErr_Restore",
+                                                 "PyExc_Exception"};
 
-const std::vector<std::string> kPython2Extras = {
-    "PyString_Type", "PyString_FromString", "PyComplex_AsCComplex", "PyString_AsString",
-    "PyUnicodeUCS2_AsUTF8String", "PyString_AsStringAndSize", "PyString_FromStringAndSize",
-    "Py_InitModule4_64", "Py_GetVersion"};
+const std::vector<std::string> kPython2Extras = {"PyString_Type",
+                                                 "PyString_FromString",
+                                                 "PyComplex_AsCComplex",
+                                                 "PyString_AsString",
+                                                 "PyUnicodeUCS2_AsUTF8String",
+                                                 "PyString_AsStringAndSize",
+                                                 "PyString_FromStringAndSize",
+                                                 "Py_InitModule4_64",
+                                                 "Py_GetVersion"};
 
 std::string versionText = "3.11.7 (main)";
 const char* fakeGetVersion() { return versionText.c_str(); }
@@ -100,7 +172,7 @@ TEST(PyLib, LoadsAPython3LibraryWithEveryEntryFilled) {
   EXPECT_EQ(reinterpret_cast<void*>(t.None), lib.address("_Py_NoneStruct"));
   EXPECT_EQ(reinterpret_cast<void*>(t.Py_BuildValue), lib.address("_Py_BuildValue_SizeT"));
   EXPECT_EQ(reinterpret_cast<void*>(t.PyList_Type), lib.address("PyList_Type"));  // the object itself
-  EXPECT_EQ(reinterpret_cast<void*>(t.PyExc_KeyError), lib.exceptionClass);      // what the variable holds
+  EXPECT_EQ(reinterpret_cast<void*>(t.PyExc_KeyError), lib.exceptionClass);       // what the variable holds
   EXPECT_EQ(reinterpret_cast<void*>(t.PyBytes_Type), lib.address("PyBytes_Type"));
   EXPECT_EQ(t.PyString_AsString, nullptr);  // not needed beside the text comparison
   EXPECT_NE(t.Py_DecRef, nullptr);
@@ -177,7 +249,8 @@ TEST(PyLib, ConditionalGroups) {
   ucs4.names.erase("PyUnicode_AsUTF8String");
   ucs4.names.insert("PyUnicodeUCS4_AsUTF8String");
   ucs4.names.insert("PyUnicodeUCS2_AsUTF8String");
-  EXPECT_EQ(reinterpret_cast<void*>(ucs4.load().PyUnicode_AsUTF8String), ucs4.address("PyUnicodeUCS4_AsUTF8String"));
+  EXPECT_EQ(reinterpret_cast<void*>(ucs4.load().PyUnicode_AsUTF8String),
+            ucs4.address("PyUnicodeUCS4_AsUTF8String"));
 
   // A 2.x library lacking the byte-string constructor is refused by name.
   FakeLibrary python2(kPython2Extras);
@@ -189,7 +262,8 @@ TEST(PyLib, VersionTexts) {
   struct Case {
     const char* text;
     int major, minor, patch;
-  } cases[] = {{"3.10.4", 3, 10, 4}, {"3", 3, 0, 0}, {"3.13.0rc1 (main, Oct  1 2024)", 3, 13, 0}, {"2.7", 2, 7, 0}};
+  } cases[] = {
+      {"3.10.4", 3, 10, 4}, {"3", 3, 0, 0}, {"3.13.0rc1 (main, Oct  1 2024)", 3, 13, 0}, {"2.7", 2, 7, 0}};
   for (const Case& c : cases) {
     versionText = c.text;
     PyLib t = FakeLibrary(kPython3Extras).load();

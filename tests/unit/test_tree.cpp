@@ -107,7 +107,8 @@ TEST_F(CoreTest, RefusedGrowthLeavesTheTreeUnchanged) {
 }
 
 TEST_F(CoreTest, ConstructionRefusesUnusableSizesAndAnchors) {
-  for (double bad : {0.0, -1.0, double(NAN), double(INFINITY)}) EXPECT_THROW(Tree<1>::create(bad, {0.0}, nullptr), Error);
+  for (double bad : {0.0, -1.0, double(NAN), double(INFINITY)})
+    EXPECT_THROW(Tree<1>::create(bad, {0.0}, nullptr), Error);
   EXPECT_THROW(Tree<2>::create(1.0, {NAN, 0.0}, nullptr), Error);
   EXPECT_THROW(Tree<2>::create(1.0, {0.0, -INFINITY}, nullptr), Error);
 }
@@ -193,7 +194,8 @@ TEST_F(CoreTest, NodesKeepTheirPlaceAndAddressAsTheTreeGrows) {
   const Coord<3> p{3.2, 1.1, 0.3};
   Node<3>* node = descend(*t, t->coordToKey(p), true);
   node->data.set(object(3));
-  for (const Coord<3>& far : {Coord<3>{-40.0, 2.0, 2.0}, Coord<3>{100.0, -300.0, 7.0}, Coord<3>{0.0, 0.0, -1e4}}) {
+  for (const Coord<3>& far :
+       {Coord<3>{-40.0, 2.0, 2.0}, Coord<3>{100.0, -300.0, 7.0}, Coord<3>{0.0, 0.0, -1e4}}) {
     t->growToContain(far);
     EXPECT_EQ(descend(*t, t->coordToKey(p), false), node);
   }

@@ -1,9 +1,39 @@
-#include "pymod/convert.h"
+#include "python/calls/convert.h"
 
 #include <climits>
 
 namespace zell {
 namespace py {
+
+bool viewText(Object* object, PyRef& owner, std::string_view& out) {
+  if (isOfType(object, pyLib.PyUnicode_Type)) {
+    owner = PyRef::steal(pyLib.PyUnicode_AsUTF8String(object));
+    if (!owner) {
+      pyLib.PyErr_Clear();
+      raiseValue("Can't convert python obj to string");
+    }
+  } else if (isOfType(object, pyLib.PyBytes_Type)) {
+    owner = PyRef::borrow(object);
+  } else {
+    return false;
+  }
+  char* data = nullptr;
+  Ssize size = 0;
+  if (pyLib.PyBytes_AsStringAndSize(owner.get(), &data, &size) != 0) {
+    pyLib.PyErr_Clear();
+    raiseValue("Can't convert python obj to string");
+  }
+  out = std::string_view(data, static_cast<size_t>(size));
+  return true;
+}
+
+bool readText(Object* object, std::string& out) {
+  PyRef owner;
+  std::string_view view;
+  if (!viewText(object, owner, view)) return false;
+  out.assign(view.data(), view.size());
+  return true;
+}
 
 void raiseConversionError(const std::string& typeName) {
   raiseValue("Cannot convert python object to " + typeName);

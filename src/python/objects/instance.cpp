@@ -1,6 +1,4 @@
-#include "pymod/instance.h"
-
-#include "pymod/errors.h"
+#include "python/objects/instance.h"
 
 namespace zell {
 namespace py {
@@ -41,28 +39,6 @@ InstanceRef toInstance(Object* o, const ClassDesc& expected) {
   if (ref.get()->cls != &expected) raiseObjectConversion();
   return ref;
 }
-
-void deallocInstance(Object* o) noexcept { releaseNative(headerOf(o)); }
-
-// Calling a class directly ignores its arguments and gives an instance
-// that holds no tree.
-Object* newInstanceOfType(Object* type, Object*, Object*) noexcept {
-  const ClassDesc* cls = classOfType(type);
-  if (!cls) return raiseInPython(Error(ErrorKind::AssertionDefect, "not a class of this module"));
-  try {
-    NativeHeader* h = cls->makeEmpty(*cls);
-    h->refs = 1;
-    initPyHeader(pyObjectOf(h), type);
-    return pyObjectOf(h);
-  } catch (...) {
-    return raiseCaught(Boundary::Operation);
-  }
-}
-
-// The instances' memory belongs to the native allocator and is released by
-// deallocInstance; the interpreter has no reason to call this, and doing
-// nothing is the only safe answer if it does.
-void freeNativeObj(void*) noexcept {}
 
 }  // namespace py
 }  // namespace zell

@@ -1,4 +1,4 @@
-#include "pymod/pylib.h"
+#include "python/abi/pylib.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -46,50 +46,110 @@ struct Row {
 // Resolution order; the first missing required name stops the load.
 const Row kRows[] = {
     REQ_AS(_Py_BuildValue_SizeT, Py_BuildValue),
-    REQ(PyTuple_New), REQ(PyTuple_Size), REQ(PyTuple_GetItem), REQ(PyTuple_SetItem),
+    REQ(PyTuple_New),
+    REQ(PyTuple_Size),
+    REQ(PyTuple_GetItem),
+    REQ(PyTuple_SetItem),
     REQ_AS(_Py_NoneStruct, None),
-    REQ(PyType_Ready), REQ(PyType_GenericNew), REQ(PyModule_AddObject),
-    REQ(PyList_New), REQ(PyList_Size), REQ(PyList_GetItem), REQ(PyList_SetItem),
-    REQ(PyObject_Call), REQ(PyObject_IsTrue), REQ(PyObject_GetAttrString),
-    REQ(PyObject_SetAttrString), REQ(PyObject_Dir), REQ(PyObject_Str), REQ(PyObject_GetIter),
-    REQ(PyObject_GetItem), REQ(PyObject_SetItem), REQ(PyObject_RichCompareBool),
-    OPT(PyObject_GetBuffer), OPT(PyBuffer_Release),
-    REQ(PyIter_Next), REQ(PyNumber_Long), REQ(PyLong_AsLongLong), REQ(PyLong_AsUnsignedLongLong),
-    REQ(PyFloat_AsDouble), REQ(PyBool_FromLong),
-    REQ(PyBool_Type), REQ(PyFloat_Type), REQ(PyComplex_Type), REQ(PyCapsule_Type),
-    REQ(PyTuple_Type), REQ(PyList_Type), REQ(PyUnicode_Type), REQ(PySuper_Type),
-    OPT(PyBytes_Type), REQ_AS(PyString_Type, PyBytes_Type),
-    OPT(PyUnicode_FromString), REQ_AS(PyString_FromString, PyUnicode_FromString),
+    REQ(PyType_Ready),
+    REQ(PyType_GenericNew),
+    REQ(PyModule_AddObject),
+    REQ(PyList_New),
+    REQ(PyList_Size),
+    REQ(PyList_GetItem),
+    REQ(PyList_SetItem),
+    REQ(PyObject_Call),
+    REQ(PyObject_IsTrue),
+    REQ(PyObject_GetAttrString),
+    REQ(PyObject_SetAttrString),
+    REQ(PyObject_Dir),
+    REQ(PyObject_Str),
+    REQ(PyObject_GetIter),
+    REQ(PyObject_GetItem),
+    REQ(PyObject_SetItem),
+    REQ(PyObject_RichCompareBool),
+    OPT(PyObject_GetBuffer),
+    OPT(PyBuffer_Release),
+    REQ(PyIter_Next),
+    REQ(PyNumber_Long),
+    REQ(PyLong_AsLongLong),
+    REQ(PyLong_AsUnsignedLongLong),
+    REQ(PyFloat_AsDouble),
+    REQ(PyBool_FromLong),
+    REQ(PyBool_Type),
+    REQ(PyFloat_Type),
+    REQ(PyComplex_Type),
+    REQ(PyCapsule_Type),
+    REQ(PyTuple_Type),
+    REQ(PyList_Type),
+    REQ(PyUnicode_Type),
+    REQ(PySuper_Type),
+    OPT(PyBytes_Type),
+    REQ_AS(PyString_Type, PyBytes_Type),
+    OPT(PyUnicode_FromString),
+    REQ_AS(PyString_FromString, PyUnicode_FromString),
     REQ(PyType_IsSubtype),
     OPT(PyComplex_AsCComplex),
     UNLESS(PyComplex_RealAsDouble, PyComplex_RealAsDouble, PyComplex_AsCComplex),
     UNLESS(PyComplex_ImagAsDouble, PyComplex_ImagAsDouble, PyComplex_AsCComplex),
     OPT(PyUnicode_CompareWithASCIIString),
     UNLESS(PyString_AsString, PyString_AsString, PyUnicode_CompareWithASCIIString),
-    OPT(PyUnicode_AsUTF8String), OPT_AS(PyUnicodeUCS4_AsUTF8String, PyUnicode_AsUTF8String),
+    OPT(PyUnicode_AsUTF8String),
+    OPT_AS(PyUnicodeUCS4_AsUTF8String, PyUnicode_AsUTF8String),
     REQ_AS(PyUnicodeUCS2_AsUTF8String, PyUnicode_AsUTF8String),
-    OPT(PyBytes_AsStringAndSize), OPT(PyBytes_FromStringAndSize),
+    OPT(PyBytes_AsStringAndSize),
+    OPT(PyBytes_FromStringAndSize),
     UNLESS(PyString_AsStringAndSize, PyBytes_AsStringAndSize, PyBytes_AsStringAndSize),
     UNLESS(PyString_FromStringAndSize, PyBytes_FromStringAndSize, PyBytes_AsStringAndSize),
-    REQ(PyDict_Type), REQ(PyDict_New), REQ(PyDict_Size), REQ(PyDict_GetItemString),
-    REQ(PyDict_SetItemString), REQ(PyDict_GetItem), REQ(PyDict_SetItem), REQ(PyDict_Keys),
-    REQ(PyDict_Values), REQ(PyDict_Contains),
-    REQ(PyErr_Clear), REQ(PyErr_SetString), REQ(PyErr_Occurred), EXC(PyExc_TypeError),
-    REQ(PyCapsule_New), REQ(PyCapsule_GetPointer), REQ(PyImport_ImportModule),
-    REQ(PyEval_GetBuiltins), REQ(PyEval_GetGlobals), REQ(PyEval_GetLocals), REQ(PyCFunction_NewEx),
-    REQ(PyErr_Fetch), REQ(PyErr_NormalizeException), REQ(PyErr_GivenExceptionMatches),
+    REQ(PyDict_Type),
+    REQ(PyDict_New),
+    REQ(PyDict_Size),
+    REQ(PyDict_GetItemString),
+    REQ(PyDict_SetItemString),
+    REQ(PyDict_GetItem),
+    REQ(PyDict_SetItem),
+    REQ(PyDict_Keys),
+    REQ(PyDict_Values),
+    REQ(PyDict_Contains),
+    REQ(PyErr_Clear),
+    REQ(PyErr_SetString),
+    REQ(PyErr_Occurred),
+    EXC(PyExc_TypeError),
+    REQ(PyCapsule_New),
+    REQ(PyCapsule_GetPointer),
+    REQ(PyImport_ImportModule),
+    REQ(PyEval_GetBuiltins),
+    REQ(PyEval_GetGlobals),
+    REQ(PyEval_GetLocals),
+    REQ(PyCFunction_NewEx),
+    REQ(PyErr_Fetch),
+    REQ(PyErr_NormalizeException),
+    REQ(PyErr_GivenExceptionMatches),
     REQ(PyErr_NewException),
-    EXC(PyExc_ArithmeticError), EXC(PyExc_FloatingPointError), EXC(PyExc_OverflowError),
-    EXC(PyExc_ZeroDivisionError), EXC(PyExc_AssertionError), EXC(PyExc_OSError),
-    EXC(PyExc_IOError), EXC(PyExc_ValueError), EXC(PyExc_EOFError), EXC(PyExc_MemoryError),
-    EXC(PyExc_IndexError), EXC(PyExc_KeyError),
-    REQ(Py_IncRef), REQ(Py_DecRef),
+    EXC(PyExc_ArithmeticError),
+    EXC(PyExc_FloatingPointError),
+    EXC(PyExc_OverflowError),
+    EXC(PyExc_ZeroDivisionError),
+    EXC(PyExc_AssertionError),
+    EXC(PyExc_OSError),
+    EXC(PyExc_IOError),
+    EXC(PyExc_ValueError),
+    EXC(PyExc_EOFError),
+    EXC(PyExc_MemoryError),
+    EXC(PyExc_IndexError),
+    EXC(PyExc_KeyError),
+    REQ(Py_IncRef),
+    REQ(Py_DecRef),
     // Direct constructors of results, used when present instead of
     // Py_BuildValue, which parses its format on every call.
-    OPT(PyFloat_FromDouble), OPT(PyLong_FromLongLong), OPT(PyLong_FromUnsignedLongLong),
+    OPT(PyFloat_FromDouble),
+    OPT(PyLong_FromLongLong),
+    OPT(PyLong_FromUnsignedLongLong),
     // Long operations answer Ctrl-C; KeyboardInterrupt, SystemExit and the
     // like reach the caller as themselves.
-    OPT(PyErr_CheckSignals), OPT(PyErr_Restore), OPT_EXC(PyExc_Exception),
+    OPT(PyErr_CheckSignals),
+    OPT(PyErr_Restore),
+    OPT_EXC(PyExc_Exception),
 };
 
 #undef ENTRY
@@ -101,19 +161,24 @@ const Row kRows[] = {
 #undef EXC
 #undef OPT_EXC
 
-void*& slot(PyLib& lib, size_t entry) {
-  return *reinterpret_cast<void**>(reinterpret_cast<char*>(&lib) + entry);
+// The table's fields are function and object pointers of many types; they
+// are read and written as bytes, never through a pointer of another type.
+static_assert(sizeof(void*) == sizeof(void (*)()), "function and object pointers differ in size");
+void* entryValue(const PyLib& lib, size_t entry) {
+  void* value;
+  std::memcpy(&value, reinterpret_cast<const char*>(&lib) + entry, sizeof value);
+  return value;
+}
+void setEntry(PyLib& lib, size_t entry, void* value) {
+  std::memcpy(reinterpret_cast<char*>(&lib) + entry, &value, sizeof value);
 }
 
-[[noreturn]] void symNotLoadedErr(const char* name) {
-  raiseValue(std::string("Symbol not loaded: ") + name);
-}
+[[noreturn]] void symNotLoadedErr(const char* name) { raiseValue(std::string("Symbol not loaded: ") + name); }
 
 void resolve(const Row& row, SymbolLookup lookup, void* context, PyLib& lib) {
-  void*& entry = slot(lib, row.entry);
   if (row.mode == Mode::Unless) {
     if (lookup(context, row.unless)) return;
-  } else if (entry) {
+  } else if (entryValue(lib, row.entry)) {
     return;  // an earlier alternative filled it
   }
   void* address = lookup(context, row.name);
@@ -121,7 +186,7 @@ void resolve(const Row& row, SymbolLookup lookup, void* context, PyLib& lib) {
     if (row.mode == Mode::Optional) return;
     symNotLoadedErr(row.name);
   }
-  entry = row.deref ? *static_cast<void**>(address) : address;
+  setEntry(lib, row.entry, row.deref ? *static_cast<void**>(address) : address);
 }
 
 // A reference-tracing build exports its module-creation functions under
@@ -185,8 +250,7 @@ void attachThread() {
   findPythonDLL();
   attached = true;
   if (pyLib.major != 2 && pyLib.major != 3)
-    raise(ErrorKind::AssertionDefect,
-          "unsupported interpreter major version " + std::to_string(pyLib.major));
+    raise(ErrorKind::AssertionDefect, "unsupported interpreter major version " + std::to_string(pyLib.major));
 }
 
 void* lookupInInterpreter(const char* name) { return dlsym(pyLib.handle, name); }

@@ -14,18 +14,15 @@ namespace layout {
 // Object header: reference count, then type.
 const size_t kObjectRefcnt = 0;
 const size_t kObjectType = 8;
-const size_t kObjectSize = 16;
 
 // Type object slots that the module fills.
-const size_t kTypeName = 24;       // tp_name
-const size_t kTypeBasicSize = 32;  // tp_basicsize
-const size_t kTypeDealloc = 48;    // tp_dealloc
-const size_t kTypeFlags = 168;     // tp_flags (8 bytes)
+const size_t kTypeName = 24;     // tp_name
+const size_t kTypeDealloc = 48;  // tp_dealloc
+const size_t kTypeFlags = 168;   // tp_flags (8 bytes)
 const size_t kTypeFlagsSize = 8;
-const size_t kTypeDoc = 176;       // tp_doc
-const size_t kTypeMethods = 232;   // tp_methods
-const size_t kTypeNew = 312;       // tp_new
-const size_t kTypeFree = 320;      // tp_free
+const size_t kTypeMethods = 232;  // tp_methods
+const size_t kTypeNew = 312;      // tp_new
+const size_t kTypeFree = 320;     // tp_free
 // Bytes allocated for a type object: more than any interpreter's
 // PyTypeObject (416 bytes at most so far).
 const size_t kTypeAllocSize = 512;
@@ -43,9 +40,6 @@ const size_t kModuleDoc = 48;
 const size_t kModuleSize = 56;
 const size_t kModuleMethods = 64;
 const size_t kModuleDefSize = 104;
-
-// Tuple: the item count sits where a variable-size object keeps it.
-const size_t kVarObjectSize = 16;
 
 }  // namespace layout
 }  // namespace zell

@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "pymod/capi.h"
-#include "pymod/layout.h"
+#include "python/abi/capi.h"
+#include "python/abi/layout.h"
 
 namespace zell {
 namespace py {
@@ -64,7 +64,7 @@ struct PyLib {
   Object* PyList_Type;
   Object* PyUnicode_Type;
   Object* PySuper_Type;
-  Object* PyBytes_Type;                         // or PyString_Type
+  Object* PyBytes_Type;                          // or PyString_Type
   Object* (*PyUnicode_FromString)(const char*);  // or PyString_FromString
   int (*PyType_IsSubtype)(Object*, Object*);
   void* PyComplex_AsCComplex;
@@ -73,8 +73,8 @@ struct PyLib {
   int (*PyUnicode_CompareWithASCIIString)(Object*, const char*);
   char* (*PyString_AsString)(Object*);  // only without the comparison above
   Object* (*PyUnicode_AsUTF8String)(Object*);
-  int (*PyBytes_AsStringAndSize)(Object*, char**, Ssize*);    // or PyString_...
-  Object* (*PyBytes_FromStringAndSize)(const char*, Ssize);   // or PyString_...
+  int (*PyBytes_AsStringAndSize)(Object*, char**, Ssize*);   // or PyString_...
+  Object* (*PyBytes_FromStringAndSize)(const char*, Ssize);  // or PyString_...
   // dictionaries
   Object* PyDict_Type;
   Object* (*PyDict_New)();

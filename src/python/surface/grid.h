@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/range.h"
-#include "pymod/errors.h"
-#include "pymod/pyref.h"
+#include "python/abi/pyref.h"
+#include "python/calls/errors.h"
 #include "runtime/interrupts.h"
 
 namespace zell {
@@ -24,7 +24,8 @@ class Grid {
  public:
   // Checks the extents from the outermost axis in, as far as the lists
   // reach (an empty axis ends the checks), then allocates every list.
-  Grid(const std::array<int64_t, D>& extent, PyRef fallback) : extent_(extent), fallback_(std::move(fallback)) {
+  Grid(const std::array<int64_t, D>& extent, PyRef fallback)
+      : extent_(extent), fallback_(std::move(fallback)) {
     uint64_t cells = 1;
     for (int i = 0; i < D && cells > 0; ++i) {
       if (extent_[i] < 0) raiseRange();
@@ -42,7 +43,8 @@ class Grid {
   // entry held the default, which the grid holds too: no code runs.
   void store(const std::array<int64_t, D>& index, void* object) {
     size_t row = 0;
-    for (int i = 0; i + 1 < D; ++i) row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i]);
+    for (int i = 0; i + 1 < D; ++i)
+      row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i]);
     incRef(static_cast<Object*>(object));
     // Only code that dug the lists out of the collector could have changed
     // their lengths.
@@ -59,7 +61,8 @@ class Grid {
     long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
     if (pages <= 0 || pageSize <= 0) return;
     if (cells > static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / sizeof(void*))
-      raise(ErrorKind::OutOfMemDefect, "a window of " + std::to_string(cells) + " cells does not fit in memory");
+      raise(ErrorKind::OutOfMemDefect,
+            "a window of " + std::to_string(cells) + " cells does not fit in memory");
   }
 
   Object* newList(int64_t size) { return checked(pyLib.PyList_New(static_cast<Ssize>(size))); }
@@ -99,10 +102,32 @@ class Grid {
   std::array<int64_t, D> extent_;
   PyRef fallback_;  // the default object, or null
   PyRef root_;
-  PyRef copyArgs_;          // (first row,), the argument of every copy
+  PyRef copyArgs_;           // (first row,), the argument of every copy
   std::vector<PyRef> rows_;  // innermost lists in order of their indices
   InterruptPoll poll_;
 };
+
+// The level-0 payloads between two corners as nested lists, the default
+// where a cell holds none. Building the lists runs Python code (the
+// collector's finalizers, signal handlers), which may grow or load the
+// tree: the window is then measured again and the lists built anew, a few
+// times at most.
+template <int D>
+PyRef windowOf(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
+  for (int attempt = 1;; ++attempt) {
+    Window<D> window = Window<D>::open(t, lo, hi);
+    // Only growth changes the depth, and every load counts a generation.
+    uint64_t generation = t.generation;
+    int64_t depth = t.depth;
+    Grid<D> grid(window.extent, PyRef::borrow(static_cast<Object*>(t.defaultCell->payload.get())));
+    if (t.generation != generation || t.depth != depth) {
+      if (attempt == 3) raiseValue("the tree kept changing while its window was being built");
+      continue;
+    }
+    WindowWalk<D>(t, window).run([&](const auto& index, void* data) { grid.store(index, data); });
+    return PyRef::steal(grid.release());
+  }
+}
 
 }  // namespace py
 }  // namespace zell

@@ -1,12 +1,31 @@
-#include "pymod/pickles.h"
+#include "python/surface/pickles.h"
 
-#include "pymod/convert.h"
-#include "pymod/modules.h"
+#include "python/calls/convert.h"
+#include "python/surface/modules.h"
 
 namespace zell {
 namespace py {
 
 namespace {
+
+// The attribute `name` of `object`; ValueError "No callable attribute: "
+// when it has none.
+PyRef callableAttribute(Object* object, const char* name) {
+  PyRef attribute = PyRef::steal(pyLib.PyObject_GetAttrString(object, name));
+  if (!attribute) {
+    pyLib.PyErr_Clear();  // replaced by the error below
+    raiseValue(std::string("No callable attribute: ") + name);
+  }
+  return attribute;
+}
+
+// function(argument), as a new reference; the caller holds `argument`.
+PyRef callWith(Object* function, Object* argument) {
+  PyRef tuple = PyRef::steal(checked(pyLib.PyTuple_New(1)));
+  incRef(argument);
+  pyLib.PyTuple_SetItem(tuple.get(), 0, argument);
+  return PyRef::steal(checked(pyLib.PyObject_Call(function, tuple.get(), nullptr)));
+}
 
 // The pickles of None of every protocol so far (protocol 4 as written
 // with and without a frame): all of them load as None.
@@ -56,8 +75,8 @@ void PickleCodec::dump(void* object, msgpack::Writer& out) {
 // loads whatever interpreter wrote it.
 void* PickleCodec::load(std::string_view bytes) {
   if (isPickledNone(bytes)) return newNone();
-  PyRef data = PyRef::steal(
-      checked(pyLib.PyBytes_FromStringAndSize(bytes.data(), static_cast<Ssize>(bytes.size()))));
+  PyRef data =
+      PyRef::steal(checked(pyLib.PyBytes_FromStringAndSize(bytes.data(), static_cast<Ssize>(bytes.size()))));
   return callWith(loads_.get(), data.get()).release();
 }
 

@@ -1,4 +1,4 @@
-#include "pymod/binding.h"
+#include "python/calls/binding.h"
 
 #include <cstring>
 #include <string>
@@ -26,8 +26,7 @@ bool hasKeyword(Object* kwargs, const char* name) {
 
 bool keyEquals(Object* key, const char* name) {
   if (pyLib.PyUnicode_CompareWithASCIIString) {
-    return isOfType(key, pyLib.PyUnicode_Type) &&
-           pyLib.PyUnicode_CompareWithASCIIString(key, name) == 0;
+    return isOfType(key, pyLib.PyUnicode_Type) && pyLib.PyUnicode_CompareWithASCIIString(key, name) == 0;
   }
   const char* text = pyLib.PyString_AsString(key);
   if (!text) {
@@ -73,9 +72,8 @@ void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* 
   Ssize positional = args ? pyLib.PyTuple_Size(args) : 0;
   Ssize keywords = kwargs ? pyLib.PyDict_Size(kwargs) : 0;
   Ssize given = positional + keywords;
-  bool countOk = params.required < params.count
-                     ? given >= params.required && given <= params.count
-                     : given == params.count;
+  bool countOk = params.required < params.count ? given >= params.required && given <= params.count
+                                                : given == params.count;
   if (!countOk)
     fail(name, "takes exactly " + std::to_string(params.count) + " arguments (" + std::to_string(given) +
                    " given)");
@@ -83,7 +81,8 @@ void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* 
 
   Ssize matched = 0;
   for (Ssize i = positional; i < params.count; ++i) {
-    if (hasKeyword(kwargs, params.names[i])) ++matched;
+    if (hasKeyword(kwargs, params.names[i]))
+      ++matched;
     else if (i < params.required)
       fail(name, std::string("missing 1 required positional argument: ") + params.names[i]);
   }

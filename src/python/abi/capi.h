@@ -3,7 +3,10 @@
 // few layouts of layout.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "python/abi/layout.h"
 
 namespace zell {
 namespace py {
@@ -22,6 +25,14 @@ struct MethodDef {
   int flags;
   const char* doc;
 };
+
+// The layout check proves these offsets against every interpreter's own
+// method definition; they tie this struct to it.
+static_assert(offsetof(MethodDef, name) == layout::kMethodName, "method name");
+static_assert(offsetof(MethodDef, handler) == layout::kMethodHandler, "method handler");
+static_assert(offsetof(MethodDef, flags) == layout::kMethodFlags, "method flags");
+static_assert(offsetof(MethodDef, doc) == layout::kMethodDoc, "method doc");
+static_assert(sizeof(MethodDef) == layout::kMethodDefSize, "method definition size");
 
 // Positional tuple plus keyword dictionary.
 const int kVarargsKeywords = 3;

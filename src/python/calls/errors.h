@@ -5,11 +5,8 @@
 #pragma once
 
 #include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
-#include "pymod/pyref.h"
+#include "python/abi/pyref.h"
 #include "runtime/error.h"
 
 namespace zell {
@@ -70,25 +67,6 @@ inline Object* checked(Object* result) {
   if (!result) raisePythonError();
   return result;
 }
-
-// The attribute `name` of `object`; ValueError "No callable attribute: "
-// when it has none.
-PyRef callableAttribute(Object* object, const char* name);
-
-// Calls function(argument) and returns the new reference.
-PyRef callWith(Object* function, Object* argument);
-
-// Calls object.name(*args, **kwargs) and returns the new reference.
-PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
-                    std::vector<std::pair<const char*, PyRef>> kwargs = {});
-
-// Reads a str (as UTF-8) or bytes object into `out`. False for any other
-// type; ValueError "Can't convert python obj to string" when encoding fails.
-bool readText(Object* object, std::string& out);
-
-// As readText, but in place: `out` views the bytes object itself or the
-// UTF-8 encoding of the str, which `owner` then holds.
-bool viewText(Object* object, PyRef& owner, std::string_view& out);
 
 }  // namespace py
 }  // namespace zell

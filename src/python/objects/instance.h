@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "pymod/capi.h"
-#include "pymod/pylib.h"
+#include "python/abi/capi.h"
+#include "python/abi/pylib.h"
 #include "runtime/error.h"
 
 namespace zell {
@@ -24,11 +24,10 @@ struct NativeHeader;
 // One of the module's eight classes.
 struct ClassDesc {
   const char* name;  // e.g. "Zell2Climber"
-  int index;         // position in the module's class list
   NativeHeader* (*makeEmpty)(const ClassDesc&);
   void (*destroy)(NativeHeader*);
-  std::vector<MethodDef> methods;
-  Object* pyType = nullptr;  // built once, at the module's first import
+  const MethodDef* methods = nullptr;  // a fixed table, ended by an empty entry
+  Object* pyType = nullptr;            // built once, at the module's first import
 };
 
 struct NativeHeader {
@@ -117,11 +116,6 @@ class InstanceRef {
 // The instance behind `o`, which must be of class `expected`: any other
 // object raises "Cannot convert python object to <class>".
 InstanceRef toInstance(Object* o, const ClassDesc& expected);
-
-// The type slots shared by every class.
-void deallocInstance(Object* o) noexcept;
-Object* newInstanceOfType(Object* type, Object* args, Object* kwargs) noexcept;
-void freeNativeObj(void* memory) noexcept;
 
 }  // namespace py
 }  // namespace zell

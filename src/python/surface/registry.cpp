@@ -1,25 +1,15 @@
-#include "pymod/registry.h"
+#include "python/surface/registry.h"
 
 #include <cstdlib>
 #include <string>
 
-#include "pymod/errors.h"
+#include "python/calls/errors.h"
+#include "python/calls/slots.h"
 
 namespace zell {
 namespace py {
 
-ModuleDesc* curModuleDef = nullptr;
-
 namespace {
-
-ModuleDesc& current() {
-  if (!curModuleDef) raise(ErrorKind::AssertionDefect, "registration without a module descriptor");
-  return *curModuleDef;
-}
-
-MethodDef entry(const char* name, Handler handler) {
-  return MethodDef{name, handler, kVarargsKeywords, nullptr};
-}
 
 // Type flags by interpreter: 2.x needs its feature bits, 3.x before 3.10
 // its default bit, and 3.10 on wants none.
@@ -43,13 +33,13 @@ Object* buildType(ClassDesc& cls) {
   if (!type) throw std::bad_alloc();
   Ssize count = 1;
   std::memcpy(type + pyLib.headerOffset + layout::kObjectRefcnt, &count, sizeof count);
-  if (cls.methods.empty() || cls.methods.back().name) cls.methods.push_back(MethodDef{nullptr, nullptr, 0, nullptr});
   put(type, layout::kTypeName, cls.name);
+  static_assert(sizeof(typeFlags()) == layout::kTypeFlagsSize, "the interpreter's tp_flags");
   put(type, layout::kTypeFlags, typeFlags());
   put(type, layout::kTypeDealloc, &deallocInstance);
   put(type, layout::kTypeNew, &newInstanceOfType);
   put(type, layout::kTypeFree, &freeNativeObj);
-  put(type, layout::kTypeMethods, cls.methods.data());
+  put(type, layout::kTypeMethods, cls.methods);
   auto* object = reinterpret_cast<Object*>(type);
   if (pyLib.PyType_Ready(object) != 0) raisePythonError();
   cls.pyType = object;
@@ -58,24 +48,13 @@ Object* buildType(ClassDesc& cls) {
 
 }  // namespace
 
-void addFunction(const char* name, Handler handler) { current().functions.push_back(entry(name, handler)); }
-
-void declareClass(ClassDesc& cls) {
-  std::vector<ClassDesc*>& types = current().types;
-  if (static_cast<int>(types.size()) > cls.index && types[cls.index] == &cls) return;
-  if (static_cast<int>(types.size()) != cls.index)
-    raise(ErrorKind::AssertionDefect, std::string("class registered out of order: ") + cls.name);
-  types.push_back(&cls);
-  registerClassForLookup(&cls);
+void registerClasses(ClassDesc* const* classes, size_t count) {
+  for (size_t i = 0; i < count; ++i) registerClassForLookup(classes[i]);
 }
 
-void addMethod(ClassDesc& cls, const char* name, Handler handler) {
-  declareClass(cls);
-  cls.methods.push_back(entry(name, handler));
-}
-
-void addClasses(Object* module) {
-  for (ClassDesc* cls : current().types) {
+void addClasses(Object* module, ClassDesc* const* classes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    ClassDesc* cls = classes[i];
     if (!cls->pyType) buildType(*cls);
     incRef(cls->pyType);  // taken over by PyModule_AddObject
     if (pyLib.PyModule_AddObject(module, cls->name, cls->pyType) != 0) {

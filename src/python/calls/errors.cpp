@@ -1,6 +1,8 @@
-#include "pymod/errors.h"
+#include "python/calls/errors.h"
 
 #include <cstdio>
+
+#include "python/calls/convert.h"
 
 namespace zell {
 namespace py {
@@ -21,36 +23,6 @@ Object* raiseInPython(const Error& error) {
 Object* raiseTypeError(const std::string& message) {
   pyLib.PyErr_SetString(pyLib.PyExc_TypeError, message.c_str());
   return nullptr;
-}
-
-bool viewText(Object* object, PyRef& owner, std::string_view& out) {
-  if (isOfType(object, pyLib.PyUnicode_Type)) {
-    owner = PyRef::steal(pyLib.PyUnicode_AsUTF8String(object));
-    if (!owner) {
-      pyLib.PyErr_Clear();
-      raiseValue("Can't convert python obj to string");
-    }
-  } else if (isOfType(object, pyLib.PyBytes_Type)) {
-    owner = PyRef::borrow(object);
-  } else {
-    return false;
-  }
-  char* data = nullptr;
-  Ssize size = 0;
-  if (pyLib.PyBytes_AsStringAndSize(owner.get(), &data, &size) != 0) {
-    pyLib.PyErr_Clear();
-    raiseValue("Can't convert python obj to string");
-  }
-  out = std::string_view(data, static_cast<size_t>(size));
-  return true;
-}
-
-bool readText(Object* object, std::string& out) {
-  PyRef owner;
-  std::string_view view;
-  if (!viewText(object, owner, view)) return false;
-  out.assign(view.data(), view.size());
-  return true;
 }
 
 namespace {
@@ -89,8 +61,7 @@ std::string textOfError(Object* object) {
   PyRef text = PyRef::steal(pyLib.PyObject_Str(object));
   std::string out;
   if (!text) pyLib.PyErr_Clear();
-  if (!text || !readText(text.get(), out))
-    raise(ErrorKind::AssertionDefect, "Can not stringify exception");
+  if (!text || !readText(text.get(), out)) raise(ErrorKind::AssertionDefect, "Can not stringify exception");
   return out;
 }
 
@@ -105,8 +76,10 @@ bool carriedUnchanged(Object* type) {
 void present(const Error& error, Boundary where) {
   switch (where) {
     case Boundary::Conversion:
-      if (isOrdinary(error.kind())) raiseTypeError(error.message());
-      else raiseInPython(error);
+      if (isOrdinary(error.kind()))
+        raiseTypeError(error.message());
+      else
+        raiseInPython(error);
       return;
     case Boundary::Operation:
       raiseInPython(error);
@@ -114,8 +87,10 @@ void present(const Error& error, Boundary where) {
     case Boundary::Import: {
       std::string report = unhandledReport(error);
       void* importError = havePyLib() ? lookupInInterpreter("PyExc_ImportError") : nullptr;
-      if (importError) pyLib.PyErr_SetString(*static_cast<Object**>(importError), report.c_str());
-      else std::fprintf(stderr, "%s\n", report.c_str());
+      if (importError)
+        pyLib.PyErr_SetString(*static_cast<Object**>(importError), report.c_str());
+      else
+        std::fprintf(stderr, "%s\n", report.c_str());
       return;
     }
   }
@@ -177,39 +152,6 @@ Object* raiseCaught(Boundary where) noexcept {
     if (havePyLib()) pyLib.PyErr_SetString(pyLib.PyExc_MemoryError, "out of memory");
   }
   return nullptr;
-}
-
-PyRef callableAttribute(Object* object, const char* name) {
-  PyRef attribute = PyRef::steal(pyLib.PyObject_GetAttrString(object, name));
-  if (!attribute) {
-    pyLib.PyErr_Clear();  // replaced by the error below
-    raiseValue(std::string("No callable attribute: ") + name);
-  }
-  return attribute;
-}
-
-PyRef callWith(Object* function, Object* argument) {
-  PyRef tuple = PyRef::steal(checked(pyLib.PyTuple_New(1)));
-  incRef(argument);
-  pyLib.PyTuple_SetItem(tuple.get(), 0, argument);
-  return PyRef::steal(checked(pyLib.PyObject_Call(function, tuple.get(), nullptr)));
-}
-
-PyRef callMethodAux(Object* object, const char* name, std::vector<PyRef> args,
-                    std::vector<std::pair<const char*, PyRef>> kwargs) {
-  PyRef method = callableAttribute(object, name);
-  PyRef tuple = PyRef::steal(checked(pyLib.PyTuple_New(static_cast<Ssize>(args.size()))));
-  for (size_t i = 0; i < args.size(); ++i)
-    pyLib.PyTuple_SetItem(tuple.get(), static_cast<Ssize>(i), args[i].release());
-  PyRef dict;
-  if (!kwargs.empty()) {
-    dict = PyRef::steal(checked(pyLib.PyDict_New()));
-    for (auto& kw : kwargs)
-      if (pyLib.PyDict_SetItemString(dict.get(), kw.first, kw.second.get()) != 0) raisePythonError();
-  }
-  PyRef result = PyRef::steal(pyLib.PyObject_Call(method.get(), tuple.get(), dict.get()));
-  if (!result) raisePythonError();
-  return result;
 }
 
 }  // namespace py

@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "pymod/pylib.h"
+#include "python/abi/pylib.h"
 
 namespace zell {
 namespace py {

@@ -12,13 +12,21 @@
 
 #include "core/climber.h"
 #include "core/tree.h"
-#include "pymod/errors.h"
-#include "pymod/pyref.h"
+#include "python/abi/pyref.h"
+#include "python/calls/errors.h"
 
 namespace zell {
 namespace py {
 
 [[noreturn]] void raiseConversionError(const std::string& typeName);
+
+// Reads a str (as UTF-8) or bytes object into `out`. False for any other
+// type; ValueError "Can't convert python obj to string" when encoding fails.
+bool readText(Object* object, std::string& out);
+
+// As readText, but in place: `out` views the bytes object itself or the
+// UTF-8 encoding of the str, which `owner` then holds.
+bool viewText(Object* object, PyRef& owner, std::string_view& out);
 
 // Python to native.
 void fromPy(Object* o, double& out);
@@ -33,7 +41,7 @@ struct ByteView {
   std::string_view bytes;
 };
 void fromPy(Object* o, ByteView& out);
-void fromPy(Object* o, PyRef& out);        // any object, None included
+void fromPy(Object* o, PyRef& out);  // any object, None included
 
 // A list or tuple of exactly N numbers ("array[0..N-1, float]" or
 // "array[0..N-1, uint]" when it is not one).
@@ -77,7 +85,7 @@ Object* toPy(double value);
 Object* toPy(uint64_t value);
 Object* toPy(int64_t value);
 Object* toPy(bool value);
-Object* toPy(PyRef object);  // null becomes None
+Object* toPy(PyRef object);              // null becomes None
 Object* toPy(const std::string& bytes);  // str when valid UTF-8, else bytes
 Object* toPy(const std::vector<uint64_t>& values);
 
@@ -91,8 +99,7 @@ Object* toPy(Climber<D> climber);
 template <class T, size_t N>
 Object* toPy(const std::array<T, N>& values) {
   PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(N))));
-  for (size_t i = 0; i < N; ++i)
-    pyLib.PyList_SetItem(list.get(), static_cast<Ssize>(i), toPy(values[i]));
+  for (size_t i = 0; i < N; ++i) pyLib.PyList_SetItem(list.get(), static_cast<Ssize>(i), toPy(values[i]));
   return list.release();
 }
 

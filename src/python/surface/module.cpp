@@ -1,21 +1,20 @@
 // The module's entry points. The first import registers the module's
-// functions and classes (after importing os, pickle and the built-ins
-// module), then builds the module object, its classes and PyGlueException.
+// functions and classes (after importing pickle, which carries payloads),
+// then builds the module object, its classes and PyGlueException.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "pymod/api.h"
-#include "pymod/modules.h"
+#include "python/surface/api.h"
+#include "python/surface/modules.h"
+#include "python/surface/registry.h"
 
 namespace zell {
 namespace py {
 
-Object* osModule = nullptr;
 Object* pickleModule = nullptr;
-Object* builtinsModule = nullptr;
 
 namespace {
 
@@ -38,9 +37,31 @@ const std::vector<uint64_t>& getAllDimensions() {
   static const std::vector<uint64_t> dims = parseDimensions(kBuiltDimensions);
   return dims;
 }
-constexpr auto getAllDimensionsCall = callable("get_all_dimensions", &getAllDimensions);
 
-ModuleDesc moduleDesc{"zell_dim_1_2_3_4", "", {}, {}};
+constexpr const char* kModuleName = "zell_dim_1_2_3_4";
+constexpr const char* kModuleDoc = "";
+
+// The module functions in the order Python sees them.
+struct ModuleFunctions {
+  static constexpr bool kMethods = false;
+  static constexpr auto rows =
+      std::tuple_cat(std::make_tuple(def("get_all_dimensions", &getAllDimensions)), Constructors<1>::rows,
+                     Constructors<2>::rows, Constructors<3>::rows, Constructors<4>::rows);
+};
+constexpr auto kFunctions = methodDefs<ModuleFunctions>();
+
+// The classes in the order Python sees them.
+ClassDesc* const kClasses[] = {&Classes<1>::tree,    &Classes<1>::climber, &Classes<2>::tree,
+                               &Classes<2>::climber, &Classes<3>::tree,    &Classes<3>::climber,
+                               &Classes<4>::tree,    &Classes<4>::climber};
+constexpr size_t kClassCount = sizeof kClasses / sizeof kClasses[0];
+
+template <int D>
+void attachMethods() {
+  Classes<D>::tree.methods = MethodTables<D>::tree.data();
+  Classes<D>::climber.methods = MethodTables<D>::climber.data();
+}
+
 bool registered = false;
 
 Object* importModule(const char* name) {
@@ -63,23 +84,20 @@ void checkInterrupts() {
 // Runs once per process, at the first import.
 void registerModule() {
   if (registered) return;
-  osModule = importModule("os");
   pickleModule = importModule("pickle");
-  builtinsModule = importModule(pyLib.major == 3 ? "builtins" : "__builtin__");
   payloadHooks = PayloadHooks{&retainObject, &releaseObject};
   interruptHook = &checkInterrupts;
-  curModuleDef = &moduleDesc;
-  addFunction(getAllDimensionsCall.name, &functionHandler<getAllDimensionsCall>);
-  Api<1>::registerAll();
-  Api<2>::registerAll();
-  Api<3>::registerAll();
-  Api<4>::registerAll();
-  moduleDesc.functions.push_back(MethodDef{nullptr, nullptr, 0, nullptr});
+  attachMethods<1>();
+  attachMethods<2>();
+  attachMethods<3>();
+  attachMethods<4>();
+  registerClasses(kClasses, kClassCount);
   registered = true;
 }
 
 void addException(Object* module) {
-  if (!glueException) glueException = checked(pyLib.PyErr_NewException("pyglue.PyGlueException", nullptr, nullptr));
+  if (!glueException)
+    glueException = checked(pyLib.PyErr_NewException("pyglue.PyGlueException", nullptr, nullptr));
   incRef(glueException);  // taken over by PyModule_AddObject; one stays ours
   if (pyLib.PyModule_AddObject(module, "PyGlueException", glueException) != 0) {
     decRef(glueException);
@@ -88,7 +106,7 @@ void addException(Object* module) {
 }
 
 void finishModule(Object* module) {
-  addClasses(module);
+  addClasses(module, kClasses, kClassCount);
   addException(module);
 }
 
@@ -102,10 +120,10 @@ Object* moduleDefinition() {
   unsigned char* base = def + pyLib.headerOffset;
   Ssize count = 1, size = -1;
   std::memcpy(base + layout::kObjectRefcnt, &count, sizeof count);
-  std::memcpy(base + layout::kModuleName, &moduleDesc.name, sizeof moduleDesc.name);
-  std::memcpy(base + layout::kModuleDoc, &moduleDesc.doc, sizeof moduleDesc.doc);
+  const MethodDef* methods = kFunctions.data();
+  std::memcpy(base + layout::kModuleName, &kModuleName, sizeof kModuleName);
+  std::memcpy(base + layout::kModuleDoc, &kModuleDoc, sizeof kModuleDoc);
   std::memcpy(base + layout::kModuleSize, &size, sizeof size);
-  MethodDef* methods = moduleDesc.functions.data();
   std::memcpy(base + layout::kModuleMethods, &methods, sizeof methods);
   return reinterpret_cast<Object*>(def);
 }
@@ -133,9 +151,9 @@ Object* createModule3() {
 }
 
 void createModule2() {
-  using Init = Object* (*)(const char*, MethodDef*, const char*, Object*, int);
+  using Init = Object* (*)(const char*, const MethodDef*, const char*, Object*, int);
   auto init = firstExported<Init>("Py_InitModule4", "Py_InitModule4_64");
-  Object* module = init(moduleDesc.name, moduleDesc.functions.data(), moduleDesc.doc, nullptr, 1013);
+  Object* module = init(kModuleName, kFunctions.data(), kModuleDoc, nullptr, 1013);
   if (module) finishModule(module);  // borrowed: the interpreter owns it
 }
 

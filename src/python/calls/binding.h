@@ -1,0 +1,241 @@
+// The one road of every call from Python: bind the arguments, convert them,
+// run the native operation, convert its result back, translate errors.
+//
+// What Python can call is written as tables, one per class (and one per
+// set of module functions): an ordered list of rows made by `def`, each
+// naming the Python name, the operation and its parameters' keyword names.
+// An operation is a function, a member function (its object is the method's
+// instance) or a lambda without captures. The handler of row I of table T
+// is handler<T, I>; the registration order is the table's order.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <new>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "python/calls/convert.h"
+#include "python/calls/errors.h"
+#include "python/objects/instance.h"
+
+namespace zell {
+namespace py {
+
+// A parameter that may be left out (it keeps its native default).
+struct Optional {
+  const char* name;
+};
+
+// A callable's parameters: their keyword names in order, and how many
+// leading ones are required (the instance of a method is not counted).
+struct Params {
+  const char* const* names;
+  int count;
+  int required;
+};
+
+// One row of a table.
+template <class Op, size_t N>
+struct Def {
+  const char* name;
+  Op op;
+  std::array<const char*, N> names;
+  int required;
+
+  constexpr Params params() const { return Params{names.data(), static_cast<int>(N), required}; }
+};
+
+constexpr const char* keywordOf(const char* name) { return name; }
+constexpr const char* keywordOf(Optional p) { return p.name; }
+
+// def("coordToKey", &Tree<D>::coordToKey, "coord"); optional parameters,
+// written Optional{"level"}, come last.
+template <class Op, class... P>
+constexpr Def<Op, sizeof...(P)> def(const char* name, Op op, P... params) {
+  return Def<Op, sizeof...(P)>{
+      name, op, {keywordOf(params)...}, (0 + ... + (std::is_same_v<P, Optional> ? 0 : 1))};
+}
+
+// The parameters of an operation as one function type, R(A...): a member
+// function takes its object first, a lambda is its call operator.
+template <class Op, class = void>
+struct FunctionOf;
+template <class R, class... A>
+struct FunctionOf<R (*)(A...)> {
+  using type = R(A...);
+};
+template <class R, class C, class... A>
+struct FunctionOf<R (C::*)(A...)> {
+  using type = R(C&, A...);
+};
+template <class R, class C, class... A>
+struct FunctionOf<R (C::*)(A...) const> {
+  using type = R(C&, A...);
+};
+template <class L>
+struct FunctionOf<L, std::void_t<decltype(&L::operator())>> {
+  template <class M>
+  struct Call;
+  template <class R, class... A>
+  struct Call<R (L::*)(A...) const> {
+    using type = R(A...);
+  };
+  using type = typename Call<decltype(&L::operator())>::type;
+};
+
+// Checks argument count and keyword names; an ordinary error (reported as
+// TypeError) when they do not fit.
+void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* name);
+
+// The object supplied for parameter `index`, held for the call (its
+// conversion may run Python code), or null.
+PyRef fetchArg(Object* args, Object* kwargs, int index, const char* name);
+
+// Binds and converts: ordinary native errors become TypeError with their
+// message, anything else is reported like an error of the operation. False
+// when the step failed (a Python error is set).
+template <class F>
+bool conversionPhase(F&& step) noexcept {
+  try {
+    step();
+    return true;
+  } catch (...) {
+    raiseCaught(Boundary::Conversion);
+    return false;
+  }
+}
+
+// Runs the operation and the result conversion; every native error becomes
+// a "pyglue.<kind>" exception.
+template <class F>
+Object* callPhase(F&& step) noexcept {
+  try {
+    return step();
+  } catch (...) {
+    return raiseCaught(Boundary::Operation);
+  }
+}
+
+// How the instance of a method reaches its operation, chosen by the type of
+// the operation's first parameter: `cls` is the class the instance must
+// be, `hold` takes what the call keeps for its duration (and may refuse, as
+// an error of the operation), `get` hands the operation its argument.
+template <class SelfParam>
+struct SelfAccess;
+
+// The result of an operation as a new Python reference; None for void.
+template <class R, class F>
+Object* resultOf(F&& run) {
+  if constexpr (std::is_void_v<R>) {
+    run();
+    return newNone();
+  } else {
+    return toPy(run());
+  }
+}
+
+// The row I of table T.
+template <class T, size_t I>
+constexpr const auto& rowOf() {
+  return std::get<I>(T::rows);
+}
+template <class T, size_t I>
+using FunctionOfRow = typename FunctionOf<std::decay_t<decltype(rowOf<T, I>().op)>>::type;
+
+// Checks the count and the keywords of the arguments of row I; a row
+// without parameters ignores whatever it is given, and knows so without a
+// call.
+template <class T, size_t I>
+void bindArgs(Object* args, Object* kwargs) {
+  constexpr const auto& row = rowOf<T, I>();
+  if constexpr (row.names.size() > 0) verifyArgs(args, kwargs, row.params(), row.name);
+}
+
+// Converts one argument, when it was supplied.
+template <class V>
+void convertSupplied(const PyRef& supplied, V& value) {
+  if (supplied) fromPy(supplied.get(), value);
+}
+
+// Converts the supplied arguments of row I in declaration order, stopping at
+// the first failure; parameters not supplied keep their defaults.
+template <class T, size_t I, class Values, size_t... K>
+void convertArgs([[maybe_unused]] Object* args, [[maybe_unused]] Object* kwargs,
+                 [[maybe_unused]] Values& values, std::index_sequence<K...>) {
+  constexpr const auto& row = rowOf<T, I>();
+  (convertSupplied(fetchArg(args, kwargs, static_cast<int>(K), row.names[K]), std::get<K>(values)), ...);
+}
+
+template <class T, size_t I, class F = FunctionOfRow<T, I>>
+struct FunctionRoad;
+
+// A module function.
+template <class T, size_t I, class R, class... A>
+struct FunctionRoad<T, I, R(A...)> {
+  static Object* call(Object* args, Object* kwargs) noexcept {
+    std::tuple<std::decay_t<A>...> values{};
+    if (!conversionPhase([&] {
+          bindArgs<T, I>(args, kwargs);
+          convertArgs<T, I>(args, kwargs, values, std::index_sequence_for<A...>{});
+        }))
+      return nullptr;
+    return callPhase(
+        [&] { return resultOf<R>([&] { return std::apply(rowOf<T, I>().op, std::move(values)); }); });
+  }
+};
+
+template <class T, size_t I, class F = FunctionOfRow<T, I>>
+struct MethodRoad;
+
+// A method: the operation's first parameter is the instance.
+template <class T, size_t I, class R, class S, class... A>
+struct MethodRoad<T, I, R(S, A...)> {
+  using Self = SelfAccess<std::remove_const_t<std::remove_reference_t<S>>&>;
+
+  static Object* call(Object* self, Object* args, Object* kwargs) noexcept {
+    InstanceRef instance;
+    std::tuple<std::decay_t<A>...> values{};
+    if (!conversionPhase([&] {
+          bindArgs<T, I>(args, kwargs);
+          instance = toInstance(self, Self::cls());
+          convertArgs<T, I>(args, kwargs, values, std::index_sequence_for<A...>{});
+        }))
+      return nullptr;
+    return callPhase([&] {
+      typename Self::Held held = Self::hold(instance.get());
+      return resultOf<R>([&] {
+        return std::apply(
+            [&](auto&... v) { return std::invoke(rowOf<T, I>().op, Self::get(held), std::move(v)...); },
+            values);
+      });
+    });
+  }
+};
+
+// The handler the interpreter calls for row I of table T: a method of a
+// class when T::kMethods, else a module function.
+template <class T, size_t I>
+Object* handler(Object* self, Object* args, Object* kwargs) noexcept {
+  if constexpr (T::kMethods)
+    return MethodRoad<T, I>::call(self, args, kwargs);
+  else
+    return FunctionRoad<T, I>::call(args, kwargs);
+}
+
+// The method definitions of table T in its order, ended by the empty entry
+// the interpreter looks for: a fixed array with the life of the process.
+template <class T, size_t... I>
+constexpr std::array<MethodDef, sizeof...(I) + 1> methodDefs(std::index_sequence<I...>) {
+  return {{MethodDef{rowOf<T, I>().name, &handler<T, I>, kVarargsKeywords, nullptr}...,
+           MethodDef{nullptr, nullptr, 0, nullptr}}};
+}
+template <class T>
+constexpr auto methodDefs() {
+  return methodDefs<T>(std::make_index_sequence<std::tuple_size_v<std::decay_t<decltype(T::rows)>>>{});
+}
+
+}  // namespace py
+}  // namespace zell

@@ -1,0 +1,19 @@
+// The type slots shared by the module's classes: besides the method
+// handlers, the only places where the interpreter calls into the module.
+#pragma once
+
+#include "python/abi/capi.h"
+
+namespace zell {
+namespace py {
+
+// tp_dealloc: lets go of Python's native reference.
+void deallocInstance(Object* o) noexcept;
+// tp_new: calling a class directly ignores its arguments and gives an
+// instance that holds no tree.
+Object* newInstanceOfType(Object* type, Object* args, Object* kwargs) noexcept;
+// tp_free: never needed (see slots.cpp).
+void freeNativeObj(void* memory) noexcept;
+
+}  // namespace py
+}  // namespace zell
