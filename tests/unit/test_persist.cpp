@@ -1,0 +1,82 @@
+// The MessagePack subset at every boundary of its formats, and long walks
+// over whole trees stopped by the interrupt hook.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/climber.h"
+#include "core/range.h"
+#include "persist/tree_io.h"
+
+using namespace zell;
+using namespace zell::msgpack;
+
+namespace {
+
+// The message of the native error `action` raises.
+template <class F>
+std::string refusal(F&& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.message();
+  }
+  return "accepted";
+}
+
+// Payloads are all absent here: every object is the one dummy, uncounted.
+struct DummyCodec : PayloadCodec {
+  void dump(void*, Writer& out) override { out.string("P"); }
+  void* load(std::string_view) override { return &dummy; }
+  int dummy = 0;
+};
+
+void interruptNow() { raise(ErrorKind::IOError, "interrupted"); }
+
+}  // namespace
+
+TEST(Msgpack, EveryFormatBoundaryAndWhatTheReaderRefuses) {
+  for (uint64_t v :
+       {0ull, 127ull, 128ull, 255ull, 256ull, 65535ull, 65536ull, 4294967295ull, 4294967296ull}) {
+    Writer w;
+    w.uint(v);
+    size_t width = v < 128 ? 1 : v < 256 ? 2 : v < 65536 ? 3 : v < 4294967296ull ? 5 : 9;
+    EXPECT_EQ(w.bytes().size(), width) << v;
+    Reader r(w.bytes());
+    EXPECT_EQ(r.uint(), v);
+  }
+  for (size_t n : {0, 15, 16, 31, 32, 255, 256, 65535, 65536}) {
+    Writer w;
+    w.string(std::string(n, 'x'));
+    w.arrayHeader(static_cast<uint32_t>(n));
+    size_t string = n < 32 ? 1 : n < 256 ? 2 : n < 65536 ? 3 : 5, array = n < 16 ? 1 : n < 65536 ? 3 : 5;
+    EXPECT_EQ(w.bytes().size(), string + n + array) << n;
+    Reader r(w.bytes());
+    uint32_t count = 0;
+    EXPECT_EQ(r.string(), std::string(n, 'x'));
+    EXPECT_TRUE(r.recordHeader(count) && count == n);
+  }
+  EXPECT_EQ(refusal([] { Reader("\243ab").string(); }), "string len mismatch");  // octal escapes
+  EXPECT_EQ(refusal([] { Reader("\304\001a").string(); }), "string");
+  EXPECT_EQ(refusal([] { Reader("\335\377\377\377\377").float64ListHeader(); }), "cannot read from stream");
+  EXPECT_NE(refusal([] { Reader::recordCheck(true, 7, 6); }).find("object/tuple len mismatch"),
+            std::string::npos);
+}
+
+TEST(TreeIo, LongWalksStopWhenInterrupted) {
+  payloadHooks = PayloadHooks{[](void*) {}, [](void*) {}};
+  DummyCodec codec;
+  Ref<Tree<2>> t = Tree<2>::create(1.0, {0.0, 0.0}, nullptr);
+  for (int x = 0; x < 400; ++x)
+    for (int y = 0; y < 300; ++y) Climber<2>::createNodeByCoord(*t, {x + 0.5, y + 0.5}, 0);
+  std::string bytes = TreeWriter<2>(codec).write(t.get());
+  Ref<Tree<2>> target = Tree<2>::create(2.0, {5.0, 5.0}, nullptr);
+  Window<2> window = Window<2>::open(*t, {0.0, 0.0}, {399.0, 299.0});
+  interruptHook = &interruptNow;
+  EXPECT_EQ(refusal([&] { TreeWriter<2>(codec).write(t.get()); }), "interrupted");
+  EXPECT_EQ(refusal([&] { TreeReader<2>(bytes, codec).load(target); }), "interrupted");
+  EXPECT_EQ(refusal([&] { WindowWalk<2>(*t, window).run([](const auto&, void*) {}); }), "interrupted");
+  interruptHook = nullptr;
+  EXPECT_EQ(target->minNodeSize, 2.0);  // the load changed nothing
+  EXPECT_EQ(t->walkers, 0);
+}
