@@ -2,7 +2,7 @@
 # Runs tests/compat/run_compat.py under every installed interpreter against
 # ONE built module file, found only through PYTHONPATH.
 #   .ci/compat.sh [path/to/zell_dim_1_2_3_4.so]
-# Without an argument the module is taken from .venv (the installed one).
+# Without an argument the module is taken from build/venv (the installed one).
 # Run from anywhere; paths are resolved against the repo root.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,7 +10,7 @@ source "$root/.ci/interpreters.sh"
 
 so="${1:-}"
 if [ -z "$so" ]; then
-  so="$(cd / && clean_python "$root/.venv/bin/python" -c 'import zell_dim_1_2_3_4; print(zell_dim_1_2_3_4.__file__)')"
+  so="$(cd / && clean_python "$root/build/venv/bin/python" -c 'import zell_dim_1_2_3_4; print(zell_dim_1_2_3_4.__file__)')"
 fi
 [ -f "$so" ] || { echo "module file not found: $so"; exit 1; }
 echo "module under test: $so"
@@ -52,8 +52,8 @@ run_each "re-entry" "$root/tests/compat/reentry.py" 1
 shared="$moddir/saved"
 mkdir -p "$shared"
 for py in "${INTERPRETERS[@]}"; do
-  (cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/cross_serialize.py" write "$shared")
+  (cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/run_compat.py" write "$shared")
 done
-run_each "saved trees" "$root/tests/compat/cross_serialize.py" read "$shared"
+run_each "saved trees" "$root/tests/compat/run_compat.py" read "$shared"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -11,9 +11,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
-py="${PYTHON:-$root/.venv/bin/python}"
+py="${PYTHON:-$root/build/venv/bin/python}"
 
-cmake -S . -B build/asan -G Ninja -DZELL_SANITIZE=ON
+cmake -S . -B build/asan -G Ninja -DZELL_SANITIZE=ON -DZELL_WERROR=ON
 cmake --build build/asan
 so="$root/build/asan/zell_dim_1_2_3_4.so"
 [ -f "$so" ] || { echo "sanitizer build made no $so"; exit 1; }

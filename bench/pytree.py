@@ -207,7 +207,7 @@ class PyTree(object):
         self.growToContain(hi)
         origin = self.keyOf(lo)
         last = self.keyOf(hi)
-        extent = [l + 1 - o for o, l in zip(origin, last)]
+        extent = [e + 1 - o for o, e in zip(origin, last)]
         cells = 1
         for e in extent:
             if cells == 0:
@@ -255,19 +255,19 @@ class PyTree(object):
                     visit(children[c], lvl, child, True)
                     continue
                 overlaps, within = True, True
-                for b, f, l in zip(child, first, last):
+                for b, f, e in zip(child, first, last):
                     top = b + half - 1
-                    if top < f or l < b:
+                    if top < f or e < b:
                         overlaps = False
                         break
-                    if b < f or l < top:
+                    if b < f or e < top:
                         within = False
                 if overlaps:
                     visit(children[c], lvl, child, within)
 
         top = (1 << self.depth_) - 1
         if all(f <= top for f in first):  # the root's cells meet the box
-            visit(self.root, self.depth_, [0] * dims, all(f <= 0 and top <= l for f, l in zip(first, last)))
+            visit(self.root, self.depth_, [0] * dims, all(f <= 0 and top <= e for f, e in zip(first, last)))
         return grid
 
     # Persistence ------------------------------------------------------------
@@ -313,6 +313,7 @@ def check_agreement(zell, dims, seed=0, steps=400):
     reach = 12.0 if dims < 4 else 6.0
     radius = 2.0 if dims < 4 else 1.0
     values = [None, 0, 1.5, "text", (1, 2), frozenset([3])]
+    touched = []
 
     def point():
         return [rng.uniform(-reach, reach) for _ in range(dims)]
@@ -329,6 +330,7 @@ def check_agreement(zell, dims, seed=0, steps=400):
         if op < 0.45:
             value = rng.choice(values + [step, step])
             a, b = ours.createNodeByCoord(p, level), mine.createNodeByCoord(p, level)
+            touched.append(p)
             _same("createNodeByCoord(%r, %d).level()" % (p, level), a.level(), b.level())
             a.setData(value)
             b.setData(value)
@@ -363,4 +365,16 @@ def check_agreement(zell, dims, seed=0, steps=400):
     _same("getRange after a save and load (module)", loaded.getRange(lo, hi), whole)
     _same("getRange after a save and load (pure Python)", reloaded.getRange(lo, hi), whole)
     _same("depth after a save and load", loaded.depth(), reloaded.depth())
+    for p in touched:  # a stored None stays a payload, an absent one stays absent
+        a, b = loaded.getNodeByCoord(p), reloaded.getNodeByCoord(p)
+        _same("node at %r after a save and load" % p, (a.hasData(), a.getData()), (b.hasData(), b.getData()))
+    # The closed box at both corners, the default elsewhere, payloads above level 0 never read.
+    fixed = getattr(zell, "newZell%dD" % dims)(1.0, "d"), PyTree(dims, 1.0, default="d")
+    for tree in fixed:
+        tree.createNodeByCoord([0.5] * dims).setData("first")
+        tree.createNodeByCoord([3.5] + [2.5] * (dims - 1)).setData("last")
+        tree.createNodeByCoord([2.5] * dims, 1).setData("above")
+    for lo, hi in (([0.0] * dims, [3.0] + [2.0] * (dims - 1)), ([0.25] * dims, [3.9] + [2.9] * (dims - 1)),
+                   ([1.0] * dims, [1.0] * dims)):
+        _same("getRange(%r, %r) of a fixed tree" % (lo, hi), fixed[0].getRange(lo, hi), fixed[1].getRange(lo, hi))
     return mine.countNodes()

@@ -28,9 +28,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 
-from common import (Contender, keep_freed_memory, perf, progress, race, random_points, read_rows, row,  # noqa: E402
-                    table)
 import pytree  # noqa: E402
+from common import Contender, keep_freed_memory, perf, progress, race, random_points, read_rows, row, table  # noqa: E402
 from pytree import PyTree  # noqa: E402
 
 DEBIAN_PYTHON = "/usr/bin/python3"
@@ -58,7 +57,7 @@ def import_module():
         dev = os.path.join(REPO, "build", "dev")
         if not os.path.exists(os.path.join(dev, "zell_dim_1_2_3_4.so")):
             raise SystemExit("zell_dim_1_2_3_4 is neither installed nor built: run `pip install %s` or "
-                             "`cmake -S %s -B %s -G Ninja && ninja -C %s`" % (REPO, REPO, dev, dev))
+                             "`cmake -S %s -B %s -G Ninja && ninja -C %s`" % (REPO, REPO, dev, dev)) from None
         sys.path.insert(0, dev)
         import zell_dim_1_2_3_4 as zell
     return zell

@@ -10,9 +10,9 @@ import sys
 
 import numpy as np
 import pyopenvdb as vdb
+from common import Contender, dump_rows, keep_freed_memory, progress, race, random_points, row
 
 import zell_dim_1_2_3_4 as zell
-from common import Contender, dump_rows, keep_freed_memory, progress, race, random_points, row
 
 
 def main():
@@ -68,7 +68,7 @@ def main():
         raise SystemExit("point reads differ between the module and OpenVDB")
     rows.append(row("point reads D=3, %d pts" % len(points), best["ours"], "OpenVDB accessor getValue",
                     best["vdb"], python=python))
-    del tree, grid, out
+    tree = grid = out = None  # let both go before the next part
 
     # A dense window: every cell of a W^3 cube holds a value.
     w = args.window

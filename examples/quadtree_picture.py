@@ -11,8 +11,14 @@ import sys
 import zell_dim_1_2_3_4 as zell
 
 
-def fill(points):
+def fill(points, half_width):
+    """A tree whose root is the square of half_width around the origin, the
+    centre of the points, with the number of points in each finest cell.
+    A tree starts as one finest cell at its anchor and grows from there:
+    growing up, then down once, leaves that first cell at the centre."""
     tree = zell.newZell2D(1.0, 0)
+    tree.coordToKey([half_width - 0.5, half_width - 0.5])
+    tree.coordToKey([-half_width + 0.5, -half_width + 0.5])
     for x, y in points:
         cell = tree.createNodeByCoord([x, y])
         cell.setData(cell.getData() + 1)  # the default 0 counts the first point
@@ -38,27 +44,34 @@ def draw(tree, path):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+    from matplotlib.colors import Normalize
     from matplotlib.patches import Rectangle
 
-    figure, axes = plt.subplots(figsize=(7, 7))
+    figure, axes = plt.subplots(figsize=(8, 7))
     most = max(count for _, _, count in cells(tree) if count is not None)
+    colours = plt.cm.ScalarMappable(Normalize(1, most), plt.cm.viridis)
     for (x, y), edge, count in cells(tree):
-        if count is None:
-            axes.add_patch(Rectangle((x, y), edge, edge, fill=False, linewidth=0.4, edgecolor="#555555"))
-        elif count:
-            axes.add_patch(Rectangle((x, y), edge, edge, color=plt.cm.viridis(count / float(most))))
+        if count is None:  # a coarser node: its outline
+            axes.add_patch(Rectangle((x, y), edge, edge, fill=False, linewidth=0.5, edgecolor="#555555"))
+        elif count == 0:  # a finest cell made beside one that holds points
+            axes.add_patch(Rectangle((x, y), edge, edge, facecolor="#f2f2f2", linewidth=0.2, edgecolor="#bbbbbb"))
+        else:
+            axes.add_patch(Rectangle((x, y), edge, edge, facecolor=colours.to_rgba(count), linewidth=0))
     x0, y0 = tree.anchor()
     axes.set_xlim(x0, x0 + tree.size())
     axes.set_ylim(y0, y0 + tree.size())
     axes.set_aspect("equal")
-    axes.set_title("%d-level quad tree, points per finest cell (most: %d)" % (tree.depth(), most))
+    axes.set_title("%d-level quad tree of %d points" % (tree.depth(), POINTS))
+    figure.colorbar(colours, ax=axes, label="points per finest cell")
     figure.savefig(path, dpi=100)
 
 
+POINTS = 3000
+
 if __name__ == "__main__":
     rng = random.Random(4)
-    points = [(rng.gauss(0, 6), rng.gauss(0, 3)) for _ in range(3000)]
-    tree = fill(points)
+    points = [(rng.gauss(0, 6), rng.gauss(0, 3)) for _ in range(POINTS)]
+    tree = fill(points, 32)
     out = sys.argv[1] if len(sys.argv) > 1 else "quadtree.png"
     try:
         draw(tree, out)

@@ -37,9 +37,9 @@ print("key of (-0.7, 0.2):", tree.coordToKey([-0.7, 0.2]), "anchor now", tree.an
 
 # A whole tree, payloads included, is one byte string.
 saved = tree.serialize()
-copy = zell.newZell2(1.0)
-copy.deserialize(saved)
-print("saved %d bytes; the copy reads" % len(saved), copy.getNodeByCoord([3.2, 1.1]).getData())
+loaded = zell.newZell2(1.0)
+loaded.deserialize(saved)
+print("saved %d bytes; the copy reads" % len(saved), loaded.getNodeByCoord([3.2, 1.1]).getData())
 
 # Errors of an operation arrive as subclasses of PyGlueException.
 try:

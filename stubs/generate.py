@@ -23,7 +23,9 @@ from typing import Any, List, SupportsFloat, SupportsIndex, SupportsInt, Tuple, 
 
 # An integer: int() must take it (keys, levels).
 _Int = Union[SupportsInt, SupportsIndex]
+'''
 
+EXCEPTION = '''
 class PyGlueException(Exception):
     """Base of every error an operation raises; its subclasses are named "pyglue.<kind>"."""
 '''
@@ -107,7 +109,7 @@ def rows(source, table):
         head = re.match(r'\s*(?:"(\w+)"|(\w+)\.text)\s*,', call)
         params = re.search(r'((?:,\s*(?:"\w+"|Optional\{"\w+"\}))*)\s*$', call).group(1)
         found.append((head.group(1) or names[head.group(2)], re.findall(r'"(\w+)"', params)))
-    return found
+    return [row for row in found if not row[0].startswith("_")]  # pickling and copying: no stubs
 
 
 def signature(params, coord, key, method):
@@ -121,18 +123,21 @@ def signature(params, coord, key, method):
 
 
 def stubs():
+    """The stubs in the order the module publishes its names."""
     api, module = read("api.h"), read("module.cpp")
     out = [HEADER]
     for name, _ in rows(module, "ModuleFunctions")[:1]:
         out.append('\ndef %s(*args: Any, **kwargs: Any) -> %s:\n    """%s"""\n' % ((name,) + FUNCTIONS[name]))
+    types = {}
     for d in (1, 2, 3, 4):
-        coord = "Union[List[SupportsFloat], Tuple[%s]]" % ", ".join(["SupportsFloat"] * d)
-        key = "Union[List[_Int], Tuple[%s]]" % ", ".join(["_Int"] * d)
-        grid = "List[" * d + "Any" + "]" * d
+        types[d] = ("Union[List[SupportsFloat], Tuple[%s]]" % ", ".join(["SupportsFloat"] * d),
+                    "Union[List[_Int], Tuple[%s]]" % ", ".join(["_Int"] * d), "List[" * d + "Any" + "]" * d)
         for name, params in rows(api, "Constructors"):
             result, doc = FUNCTIONS[name.replace("{d}", "")]
             out.append('\ndef %s(%s) -> %s:\n    """%s"""\n' % (
-                name.format(d=d), signature(params, coord, key, None), result.format(d=d), doc))
+                name.format(d=d), signature(params, types[d][0], types[d][1], None), result.format(d=d), doc))
+    for d in (1, 2, 3, 4):
+        coord, key, grid = types[d]
         for cls, table, docs in (("Zell{d}", "TreeMethods", TREE), ("Zell{d}Climber", "ClimberMethods", CLIMBER)):
             what = WHAT[d] + " (D = %d)." % d if table == "TreeMethods" else "A cursor on one node of a Zell%d." % d
             out.append('\nclass %s:\n    """%s"""\n' % (cls.format(d=d), what))
@@ -141,6 +146,7 @@ def stubs():
                 result, doc = docs[name]
                 out.append('    def %s(%s) -> %s:\n        """%s"""\n' % (
                     name, signature(params, coord, key, name), result.format(d=d, grid=grid), doc.format(d=d)))
+    out.append(EXCEPTION)
     return "".join(out)
 
 

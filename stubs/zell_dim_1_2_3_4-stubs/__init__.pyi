@@ -4,9 +4,6 @@ from typing import Any, List, SupportsFloat, SupportsIndex, SupportsInt, Tuple, 
 # An integer: int() must take it (keys, levels).
 _Int = Union[SupportsInt, SupportsIndex]
 
-class PyGlueException(Exception):
-    """Base of every error an operation raises; its subclasses are named "pyglue.<kind>"."""
-
 def get_all_dimensions(*args: Any, **kwargs: Any) -> List[int]:
     """The dimensions this module serves: [1, 2, 3, 4]."""
 
@@ -20,6 +17,42 @@ def newZell1D(minSize: SupportsFloat, default: Any) -> Zell1:
     """A tree of one finest cell at the origin whose default payload is default."""
 
 def newZell1AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat]], default: Any) -> Zell1:
+    """A tree of one finest cell at anchor whose default payload is default."""
+
+def newZell2(minSize: SupportsFloat) -> Zell2:
+    """A tree of one finest cell of edge minSize at the origin, without a default."""
+
+def newZell2A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]) -> Zell2:
+    """A tree of one finest cell of edge minSize at anchor, without a default."""
+
+def newZell2D(minSize: SupportsFloat, default: Any) -> Zell2:
+    """A tree of one finest cell at the origin whose default payload is default."""
+
+def newZell2AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], default: Any) -> Zell2:
+    """A tree of one finest cell at anchor whose default payload is default."""
+
+def newZell3(minSize: SupportsFloat) -> Zell3:
+    """A tree of one finest cell of edge minSize at the origin, without a default."""
+
+def newZell3A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]) -> Zell3:
+    """A tree of one finest cell of edge minSize at anchor, without a default."""
+
+def newZell3D(minSize: SupportsFloat, default: Any) -> Zell3:
+    """A tree of one finest cell at the origin whose default payload is default."""
+
+def newZell3AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], default: Any) -> Zell3:
+    """A tree of one finest cell at anchor whose default payload is default."""
+
+def newZell4(minSize: SupportsFloat) -> Zell4:
+    """A tree of one finest cell of edge minSize at the origin, without a default."""
+
+def newZell4A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]) -> Zell4:
+    """A tree of one finest cell of edge minSize at anchor, without a default."""
+
+def newZell4D(minSize: SupportsFloat, default: Any) -> Zell4:
+    """A tree of one finest cell at the origin whose default payload is default."""
+
+def newZell4AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], default: Any) -> Zell4:
     """A tree of one finest cell at anchor whose default payload is default."""
 
 class Zell1:
@@ -86,18 +119,6 @@ class Zell1Climber:
     def hasChildren(self) -> bool:
         """Whether the node has its children."""
 
-def newZell2(minSize: SupportsFloat) -> Zell2:
-    """A tree of one finest cell of edge minSize at the origin, without a default."""
-
-def newZell2A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]) -> Zell2:
-    """A tree of one finest cell of edge minSize at anchor, without a default."""
-
-def newZell2D(minSize: SupportsFloat, default: Any) -> Zell2:
-    """A tree of one finest cell at the origin whose default payload is default."""
-
-def newZell2AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], default: Any) -> Zell2:
-    """A tree of one finest cell at anchor whose default payload is default."""
-
 class Zell2:
     """A quad tree (D = 2)."""
     def __init__(self) -> None:
@@ -161,18 +182,6 @@ class Zell2Climber:
         """Whether the node has a payload of its own."""
     def hasChildren(self) -> bool:
         """Whether the node has its children."""
-
-def newZell3(minSize: SupportsFloat) -> Zell3:
-    """A tree of one finest cell of edge minSize at the origin, without a default."""
-
-def newZell3A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]) -> Zell3:
-    """A tree of one finest cell of edge minSize at anchor, without a default."""
-
-def newZell3D(minSize: SupportsFloat, default: Any) -> Zell3:
-    """A tree of one finest cell at the origin whose default payload is default."""
-
-def newZell3AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], default: Any) -> Zell3:
-    """A tree of one finest cell at anchor whose default payload is default."""
 
 class Zell3:
     """An octree (D = 3)."""
@@ -238,18 +247,6 @@ class Zell3Climber:
     def hasChildren(self) -> bool:
         """Whether the node has its children."""
 
-def newZell4(minSize: SupportsFloat) -> Zell4:
-    """A tree of one finest cell of edge minSize at the origin, without a default."""
-
-def newZell4A(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]) -> Zell4:
-    """A tree of one finest cell of edge minSize at anchor, without a default."""
-
-def newZell4D(minSize: SupportsFloat, default: Any) -> Zell4:
-    """A tree of one finest cell at the origin whose default payload is default."""
-
-def newZell4AD(minSize: SupportsFloat, anchor: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], default: Any) -> Zell4:
-    """A tree of one finest cell at anchor whose default payload is default."""
-
 class Zell4:
     """A sixteen-way tree (D = 4)."""
     def __init__(self) -> None:
@@ -313,3 +310,6 @@ class Zell4Climber:
         """Whether the node has a payload of its own."""
     def hasChildren(self) -> bool:
         """Whether the node has its children."""
+
+class PyGlueException(Exception):
+    """Base of every error an operation raises; its subclasses are named "pyglue.<kind>"."""

@@ -18,27 +18,18 @@ namespace {
 int checks = 0;
 int failures = 0;
 
-void expectEqual(const char* what, size_t actual, size_t expected) {
+void expect(const char* what, size_t actual, size_t expected, bool atMost = false) {
   ++checks;
-  if (actual == expected) return;
+  if (atMost ? actual <= expected : actual == expected) return;
   ++failures;
-  std::printf("  MISMATCH %s: interpreter %lu, module %lu\n", what, static_cast<unsigned long>(actual),
-              static_cast<unsigned long>(expected));
-}
-
-void expectAtMost(const char* what, size_t actual, size_t limit) {
-  ++checks;
-  if (actual <= limit) return;
-  ++failures;
-  std::printf("  MISMATCH %s: interpreter %lu, module allows at most %lu\n", what,
-              static_cast<unsigned long>(actual), static_cast<unsigned long>(limit));
+  std::printf("  MISMATCH %s: interpreter %lu, module %s %lu\n", what, static_cast<unsigned long>(actual),
+              atMost ? "allows at most" : "has", static_cast<unsigned long>(expected));
 }
 
 }  // namespace
 
 int main() {
   using namespace zell::layout;
-
   // A reference-tracing build puts two list pointers in front of every
   // object header; the module detects such a build and shifts every
   // header-relative offset by them. Other builds shift by nothing.
@@ -47,40 +38,31 @@ int main() {
 #else
   const size_t shift = 0;
 #endif
-
-  // Object header.
-  expectEqual("PyObject.ob_refcnt", offsetof(PyObject, ob_refcnt), shift + kObjectRefcnt);
-  expectEqual("PyObject.ob_type", offsetof(PyObject, ob_type), shift + kObjectType);
-
-  // Type object slots the module fills in.
-  expectEqual("PyTypeObject.tp_name", offsetof(PyTypeObject, tp_name), shift + kTypeName);
-  expectEqual("PyTypeObject.tp_dealloc", offsetof(PyTypeObject, tp_dealloc), shift + kTypeDealloc);
-  expectEqual("PyTypeObject.tp_flags", offsetof(PyTypeObject, tp_flags), shift + kTypeFlags);
-  expectEqual("sizeof(PyTypeObject.tp_flags)", sizeof(((PyTypeObject*)0)->tp_flags), kTypeFlagsSize);
-  expectEqual("PyTypeObject.tp_methods", offsetof(PyTypeObject, tp_methods), shift + kTypeMethods);
-  expectEqual("PyTypeObject.tp_new", offsetof(PyTypeObject, tp_new), shift + kTypeNew);
-  expectEqual("PyTypeObject.tp_free", offsetof(PyTypeObject, tp_free), shift + kTypeFree);
-  // The module allocates kTypeAllocSize bytes past the shift for each type.
-  expectAtMost("sizeof(PyTypeObject)", sizeof(PyTypeObject), shift + kTypeAllocSize);
-
-  // Method table entries.
-  expectEqual("PyMethodDef.ml_name", offsetof(PyMethodDef, ml_name), kMethodName);
-  expectEqual("PyMethodDef.ml_meth", offsetof(PyMethodDef, ml_meth), kMethodHandler);
-  expectEqual("PyMethodDef.ml_flags", offsetof(PyMethodDef, ml_flags), kMethodFlags);
-  expectEqual("PyMethodDef.ml_doc", offsetof(PyMethodDef, ml_doc), kMethodDoc);
-  expectEqual("sizeof(PyMethodDef)", sizeof(PyMethodDef), kMethodDefSize);
+  expect("PyObject.ob_refcnt", offsetof(PyObject, ob_refcnt), shift + kObjectRefcnt);
+  expect("PyObject.ob_type", offsetof(PyObject, ob_type), shift + kObjectType);
+  expect("PyTypeObject.tp_name", offsetof(PyTypeObject, tp_name), shift + kTypeName);
+  expect("PyTypeObject.tp_dealloc", offsetof(PyTypeObject, tp_dealloc), shift + kTypeDealloc);
+  expect("PyTypeObject.tp_flags", offsetof(PyTypeObject, tp_flags), shift + kTypeFlags);
+  expect("sizeof(PyTypeObject.tp_flags)", sizeof(((PyTypeObject*)0)->tp_flags), kTypeFlagsSize);
+  expect("PyTypeObject.tp_methods", offsetof(PyTypeObject, tp_methods), shift + kTypeMethods);
+  expect("PyTypeObject.tp_new", offsetof(PyTypeObject, tp_new), shift + kTypeNew);
+  expect("PyTypeObject.tp_free", offsetof(PyTypeObject, tp_free), shift + kTypeFree);
+  expect("sizeof(PyTypeObject)", sizeof(PyTypeObject), shift + kTypeAllocSize, true);
+  expect("PyMethodDef.ml_name", offsetof(PyMethodDef, ml_name), kMethodName);
+  expect("PyMethodDef.ml_meth", offsetof(PyMethodDef, ml_meth), kMethodHandler);
+  expect("PyMethodDef.ml_flags", offsetof(PyMethodDef, ml_flags), kMethodFlags);
+  expect("PyMethodDef.ml_doc", offsetof(PyMethodDef, ml_doc), kMethodDoc);
+  expect("sizeof(PyMethodDef)", sizeof(PyMethodDef), kMethodDefSize);
   // Every handler is registered with flags 3: positional tuple plus keywords.
-  expectEqual("METH_VARARGS|METH_KEYWORDS", METH_VARARGS | METH_KEYWORDS, 3);
-
+  expect("METH_VARARGS|METH_KEYWORDS", METH_VARARGS | METH_KEYWORDS, 3);
 #if PY_MAJOR_VERSION >= 3
-  // Module definition: it starts with an object header, so it shifts too.
-  expectEqual("PyModuleDef.m_name", offsetof(PyModuleDef, m_name), shift + kModuleName);
-  expectEqual("PyModuleDef.m_doc", offsetof(PyModuleDef, m_doc), shift + kModuleDoc);
-  expectEqual("PyModuleDef.m_size", offsetof(PyModuleDef, m_size), shift + kModuleSize);
-  expectEqual("PyModuleDef.m_methods", offsetof(PyModuleDef, m_methods), shift + kModuleMethods);
-  expectEqual("sizeof(PyModuleDef)", sizeof(PyModuleDef), shift + kModuleDefSize);
+  // The module definition starts with an object header, so it shifts too.
+  expect("PyModuleDef.m_name", offsetof(PyModuleDef, m_name), shift + kModuleName);
+  expect("PyModuleDef.m_doc", offsetof(PyModuleDef, m_doc), shift + kModuleDoc);
+  expect("PyModuleDef.m_size", offsetof(PyModuleDef, m_size), shift + kModuleSize);
+  expect("PyModuleDef.m_methods", offsetof(PyModuleDef, m_methods), shift + kModuleMethods);
+  expect("sizeof(PyModuleDef)", sizeof(PyModuleDef), shift + kModuleDefSize);
 #endif
-
   std::printf("layout %-8s %s (%d checks, %d mismatches, header shift %lu)\n", PY_VERSION,
               failures ? "FAIL" : "PASS", checks, failures, static_cast<unsigned long>(shift));
   return failures ? 1 : 0;

@@ -94,28 +94,21 @@ struct FakeLibrary {
 }  // namespace
 
 TEST(PyLib, LibrariesOfBothMajorVersionsFillTheirEntries) {
-  FakeLibrary three(kPython3), two(kPython2);
+  FakeLibrary three(kPython3), two(kPython2), ucs4(kPython3);
   PyLib t = three.load();
   EXPECT_EQ((std::vector<int>{t.major, t.minor, t.patch}), (std::vector<int>{3, 11, 7}));
   EXPECT_ENTRY(t, None, three, "_Py_NoneStruct");
-  EXPECT_ENTRY(t, Py_BuildValue, three, "_Py_BuildValue_SizeT");
   EXPECT_EQ(reinterpret_cast<void*>(t.PyExc_KeyError), three.exceptionClass);  // what the variable holds
-  EXPECT_EQ(reinterpret_cast<void*>(t.PyExc_Exception), three.exceptionClass);
-  EXPECT_ENTRY(t, PyErr_CheckSignals, three, "PyErr_CheckSignals");
   EXPECT_EQ(t.PyString_AsString, nullptr);  // not needed beside the text comparison
   versionText = "2.7.18 (default)";
   PyLib p = two.load();
   versionText = "3.11.7 (main)";
-  EXPECT_EQ(p.major, 2);
   EXPECT_ENTRY(p, PyBytes_Type, two, "PyString_Type");
-  EXPECT_ENTRY(p, PyUnicode_AsUTF8String, two, "PyUnicodeUCS2_AsUTF8String");
-  EXPECT_ENTRY(p, PyBytes_FromStringAndSize, two, "PyString_FromStringAndSize");
   EXPECT_ENTRY(p, PyString_AsString, two, "PyString_AsString");
   EXPECT_EQ(p.PyErr_Restore, nullptr);  // optional: errors then all go through the table
-  FakeLibrary ucs4(kPython3);           // the UCS4 encoder comes before the UCS2 one
   ucs4.without("PyUnicode_AsUTF8String")
       .names.insert({"PyUnicodeUCS4_AsUTF8String", "PyUnicodeUCS2_AsUTF8String"});
-  EXPECT_ENTRY(ucs4.load(), PyUnicode_AsUTF8String, ucs4, "PyUnicodeUCS4_AsUTF8String");
+  EXPECT_ENTRY(ucs4.load(), PyUnicode_AsUTF8String, ucs4, "PyUnicodeUCS4_AsUTF8String");  // UCS4 first
 }
 
 TEST(PyLib, TheFirstMissingNameIsReportedAndEndsTheLoad) {
@@ -127,41 +120,27 @@ TEST(PyLib, TheFirstMissingNameIsReportedAndEndsTheLoad) {
   // Alternatives name their last candidate; a group needed only without
   // another name is needed then, and suffices.
   const char* cases[][2] = {{"PyBytes_Type PyString_Type", "PyString_Type"},
-                            {"PyUnicode_AsUTF8String", "PyUnicodeUCS2_AsUTF8String"},
                             {"PyUnicode_CompareWithASCIIString", "PyString_AsString"},
-                            {"PyBytes_AsStringAndSize", "PyString_AsStringAndSize"},
                             {"PyComplex_AsCComplex", "PyComplex_RealAsDouble"}};
   for (auto& c : cases)
     EXPECT_EQ(FakeLibrary(kPython3).without(c[0]).failure(), std::string("Symbol not loaded: ") + c[1]);
-  FakeLibrary parts(kPython3);
-  parts.without("PyComplex_AsCComplex").names.insert("PyComplex_RealAsDouble");
-  EXPECT_EQ(parts.failure(), "Symbol not loaded: PyComplex_ImagAsDouble");
-  parts.names.insert("PyComplex_ImagAsDouble");
-  EXPECT_EQ(parts.failure(), "loaded");
+  lib = FakeLibrary(kPython3);
+  lib.without("PyComplex_AsCComplex").names.insert("PyComplex_RealAsDouble");
+  EXPECT_EQ(lib.failure(), "Symbol not loaded: PyComplex_ImagAsDouble");
+  lib.names.insert("PyComplex_ImagAsDouble");
+  EXPECT_EQ(lib.failure(), "loaded");
 }
 
 TEST(PyLib, VersionAndHeaderOffset) {
-  struct Case {
-    const char* text;
-    std::vector<int> version;
-  } cases[] = {
-      {"3.10.4", {3, 10, 4}}, {"3", {3, 0, 0}}, {"3.13.0rc1 (main)", {3, 13, 0}}, {"2.7", {2, 7, 0}}};
-  for (const Case& c : cases) {
-    versionText = c.text;
-    PyLib t = FakeLibrary(kPython3).load();
-    EXPECT_EQ((std::vector<int>{t.major, t.minor, t.patch}), c.version) << c.text;
-  }
+  versionText = "3.13.0rc1 (main)";
+  PyLib t = FakeLibrary(kPython3).load();
+  EXPECT_EQ((std::vector<int>{t.major, t.minor, t.patch}), (std::vector<int>{3, 13, 0}));
   versionText = "PyPy 7.3";
   EXPECT_EQ(FakeLibrary(kPython3).failure(), "Could not determine Python version: PyPy 7.3");
   versionText = "3.11.7 (main)";
-  EXPECT_EQ(FakeLibrary(kPython3).without("Py_GetVersion").failure(), "Could not determine Python version");
   // A reference-tracing build exports its module creators under other names.
-  for (const char* creator : {"PyModule_Create2", "Py_InitModule4_64", "Py_InitModule4"}) {
-    FakeLibrary lib(kPython3);
-    lib.without("PyModule_Create2").names.insert(creator);
-    EXPECT_EQ(lib.load().headerOffset, 0u) << creator;
-  }
-  FakeLibrary tracing(kPython3);
+  FakeLibrary two(kPython2), tracing(kPython3);
+  EXPECT_EQ(two.load().headerOffset, 0u);
   tracing.without("PyModule_Create2").names.insert("PyModule_Create2TraceRefs");
   EXPECT_EQ(tracing.load().headerOffset, 16u);
 }
