@@ -13,6 +13,7 @@ the development build in build/dev is used.
 from __future__ import print_function
 
 import argparse
+import copy
 import json
 import os
 import pickle
@@ -260,6 +261,17 @@ def bench_serialize(zell, cfg, rows):
     label = "deserialize D=3, %d level-0 nodes" % level0
     rows.append(row(label, best["ours"], "pickle.loads of pure-Python tree", best["pytree"]))
     rows.append(row(label, best["ours"], "pickle.loads per payload only", best["floor"], **PICKLE_ONLY))
+
+    progress("copies, D = 3")
+    best, out = race([
+        Contender("copy", lambda _: copy.copy(ours)),
+        Contender("deepcopy", lambda _: copy.deepcopy(ours)),
+        Contender("bytes", lambda t: (t.deserialize(ours.serialize()), t)[1], lambda: zell.newZell3(1.0)),
+    ], cfg["repeats"])
+    same("copies", ours_bytes, *[out[name].serialize() for name in ("copy", "deepcopy", "bytes")])
+    for name, how in (("copy", "copy.copy"), ("deepcopy", "copy.deepcopy")):
+        rows.append(row("%s D=3, %d level-0 nodes" % (how, level0), best[name], "deserialize(serialize())",
+                        best["bytes"]))
 
 
 # The call road ---------------------------------------------------------------

@@ -332,6 +332,14 @@ def saved_trees(action, folder):
             protocol = getattr(pickle, "DEFAULT_PROTOCOL", 0)  # 2.7 writes protocol 0
             with open(os.path.join(folder, "%s-p%d-d%d.bin" % (sys.version.split()[0], protocol, d)), "wb") as f:
                 f.write(tree.serialize())
+            with open(os.path.join(folder, "%s-p%d-d%d.pickle" % (sys.version.split()[0], pickle.HIGHEST_PROTOCOL,
+                                                                   d)), "wb") as f:
+                pickle.dump(tree, f, pickle.HIGHEST_PROTOCOL)  # the tree itself, pickled
+        pickles = [n for n in sorted(os.listdir(folder)) if n.endswith("-d%d.pickle" % d)] if action == "read" else []
+        for name in pickles:  # a pickle of 2.7 holds byte strings that 3.x reads as text: 3.x to 3.x only
+            same_major, protocol = (name[0] == "3") == (sys.version_info[0] == 3), int(name.split("-")[1][1:])
+            if same_major and protocol <= pickle.HIGHEST_PROTOCOL:
+                assert view(pickle.load(open(os.path.join(folder, name), "rb"))) == view(tree), name
         for name in [n for n in sorted(os.listdir(folder)) if n.endswith("-d%d.bin" % d)] if action == "read" else ():
             target, data = ctor(d)(2.0), open(os.path.join(folder, name), "rb").read()
             if int(name.split("-")[1][1:]) <= pickle.HIGHEST_PROTOCOL:

@@ -150,6 +150,8 @@ const Row kRows[] = {
     OPT(PyErr_CheckSignals),
     OPT(PyErr_Restore),
     OPT_EXC(PyExc_Exception),
+    // Errors raised by the module pickle, so that they cross processes.
+    OPT(PyDescr_NewMethod),
 };
 
 #undef ENTRY

@@ -129,6 +129,8 @@ struct PyLib {
   int (*PyErr_CheckSignals)();
   void (*PyErr_Restore)(Object*, Object*, Object*);
   Object* PyExc_Exception;
+  // optional: a method of the module's exception class (errors that travel)
+  Object* (*PyDescr_NewMethod)(Object*, const MethodDef*);
 };
 
 // Resolves one exported name; null when the library does not export it.

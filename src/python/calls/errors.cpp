@@ -20,6 +20,42 @@ Object* raiseInPython(const Error& error) {
   return nullptr;
 }
 
+namespace {
+
+Object* glueRestore = nullptr;  // the module function that unpickles an error
+
+// PyGlueException.__reduce__(self): (restore, (kind, args)).
+Object* reduceGlueError(Object* self, Object*, Object*) noexcept {
+  try {
+    std::string kind = typeName(self);
+    if (kind.rfind("pyglue.", 0) == 0) kind = kind.substr(7);
+    PyRef args = PyRef::steal(checked(pyLib.PyObject_GetAttrString(self, "args")));
+    return checked(pyLib.Py_BuildValue("(O(sO))", glueRestore, kind.c_str(), args.get()));
+  } catch (...) {
+    return raiseCaught(Boundary::Operation);
+  }
+}
+
+const MethodDef kReduceGlueError{"__reduce__", &reduceGlueError, kVarargsKeywords, nullptr};
+
+}  // namespace
+
+void makeGlueErrorsTravel(Object* restore) {
+  if (!pyLib.PyDescr_NewMethod) return;
+  incRef(restore);  // kept for the life of the process, as the class is
+  glueRestore = restore;
+  PyRef method = PyRef::steal(checked(pyLib.PyDescr_NewMethod(glueException, &kReduceGlueError)));
+  if (pyLib.PyObject_SetAttrString(glueException, "__reduce__", method.get()) != 0) raisePythonError();
+}
+
+PyRef restoreGlueError(const std::string& kind, Object* args) {
+  PyRef type = PyRef::borrow(glueException);
+  if (kind != "PyGlueException")
+    type =
+        PyRef::steal(checked(pyLib.PyErr_NewException(("pyglue." + kind).c_str(), glueException, nullptr)));
+  return PyRef::steal(checked(pyLib.PyObject_Call(type.get(), args, nullptr)));
+}
+
 Object* raiseTypeError(const std::string& message) {
   pyLib.PyErr_SetString(pyLib.PyExc_TypeError, message.c_str());
   return nullptr;

@@ -20,6 +20,13 @@ extern Object* glueException;
 // encountered: <message>"; returns null for the handler to return.
 Object* raiseInPython(const Error& error);
 
+// Errors that travel: pickling an instance of PyGlueException or of one of
+// its "pyglue.<kind>" classes gives (restore, (kind, args)), `restore` being
+// the module function that unpickling calls; it makes a new "pyglue.<kind>"
+// class, as a raise does, and its instance with the same arguments.
+void makeGlueErrorsTravel(Object* restore);
+PyRef restoreGlueError(const std::string& kind, Object* args);
+
 // Sets TypeError with `message`; returns null.
 Object* raiseTypeError(const std::string& message);
 

@@ -11,6 +11,7 @@
 #include "python/calls/instances.h"
 #include "python/surface/grid.h"
 #include "python/surface/pickles.h"
+#include "python/surface/travel.h"
 
 namespace zell {
 namespace py {
@@ -56,7 +57,11 @@ struct TreeMethods {
       def("createNodeByCoord", &C::createNodeByCoord, "coord", Optional{"level"}),
       def("getRange", &windowOf<D>, "minCornerCoords", "maxCornerCoords"),
       def("serialize", &saveTree<D>),
-      def("deserialize", &loadTree<D>, "serialized"));
+      def("deserialize", &loadTree<D>, "serialized"),
+      def("__reduce__", &reduceTree<D>),
+      def("__setstate__", &setTreeState<D>, "state"),
+      def("__copy__", &copyOf<D>),
+      def("__deepcopy__", &deepCopyOf<D>, "memo"));
   // clang-format on
 };
 
@@ -79,7 +84,10 @@ struct ClimberMethods {
       def("setData", [](C& c, PyRef data) { c.setData(data.get()); }, "data"),
       def("extractData", [](C& c) { return PyRef::steal(static_cast<Object*>(c.extractData())); }),
       def("hasData", &C::hasData),
-      def("hasChildren", &C::hasChildren));
+      def("hasChildren", &C::hasChildren),
+      def("__reduce__", &refuseToTravel<D>),
+      def("__copy__", [](ClimberObject<D>& c) { return c.climber; }),
+      def("__deepcopy__", &refuseToDeepCopy<D>, "memo"));
   // clang-format on
 };
 

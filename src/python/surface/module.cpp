@@ -38,6 +38,9 @@ const std::vector<uint64_t>& getAllDimensions() {
   return dims;
 }
 
+// Unpickles an error the module raised (see makeGlueErrorsTravel).
+PyRef restoreGlueErrorOf(std::string kind, PyRef args) { return restoreGlueError(kind, args.get()); }
+
 constexpr const char* kModuleName = "zell_dim_1_2_3_4";
 constexpr const char* kModuleDoc = "";
 
@@ -46,7 +49,8 @@ struct ModuleFunctions {
   static constexpr bool kMethods = false;
   static constexpr auto rows =
       std::tuple_cat(std::make_tuple(def("get_all_dimensions", &getAllDimensions)), Constructors<1>::rows,
-                     Constructors<2>::rows, Constructors<3>::rows, Constructors<4>::rows);
+                     Constructors<2>::rows, Constructors<3>::rows, Constructors<4>::rows,
+                     std::make_tuple(def("_glue_error", &restoreGlueErrorOf, "kind", "args")));
 };
 constexpr auto kFunctions = methodDefs<ModuleFunctions>();
 
@@ -96,8 +100,11 @@ void registerModule() {
 }
 
 void addException(Object* module) {
-  if (!glueException)
+  if (!glueException) {
     glueException = checked(pyLib.PyErr_NewException("pyglue.PyGlueException", nullptr, nullptr));
+    PyRef restore = PyRef::steal(checked(pyLib.PyObject_GetAttrString(module, "_glue_error")));
+    makeGlueErrorsTravel(restore.get());
+  }
   incRef(glueException);  // taken over by PyModule_AddObject; one stays ours
   if (pyLib.PyModule_AddObject(module, "PyGlueException", glueException) != 0) {
     decRef(glueException);
