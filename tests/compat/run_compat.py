@@ -105,6 +105,8 @@ def check_calls():
     point = [None, 0.5]  # the conversion takes every element before converting any
     point[0] = type("Shrinking", (object,), {"__float__": lambda self: (point.__delitem__(slice(None)), 2.5)[1]})()
     assert z.newZell2(1.0).coordToKey(point) == [2, 0] and point == []
+    point[:] = [type("Interrupting", (object,), {"__float__": lambda self: throw(KeyboardInterrupt())})(), 0.5]
+    fails(lambda: z.newZell2(1.0).coordToKey(point), KeyboardInterrupt)  # Ctrl-C is no conversion error
 
 
 def check_references():
