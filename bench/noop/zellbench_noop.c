@@ -12,6 +12,17 @@ static PyObject *noop_function(PyObject *self, PyObject *args, PyObject *kwargs)
   Py_RETURN_NONE;
 }
 
+/* A new list of four ints: the floor of get_all_dimensions(). */
+static PyObject *four_function(PyObject *self, PyObject *args, PyObject *kwargs) {
+  (void)self;
+  (void)args;
+  (void)kwargs;
+  PyObject *list = PyList_New(4);
+  if (list == NULL) return NULL;
+  for (Py_ssize_t i = 0; i < 4; ++i) PyList_SET_ITEM(list, i, PyLong_FromLong((long)i + 1));
+  return list;
+}
+
 typedef struct {
   PyObject_HEAD
 } NoopObject;
@@ -34,6 +45,7 @@ static PyTypeObject NoopType = {
 
 static PyMethodDef noop_module_methods[] = {
     {"noop", (PyCFunction)(void (*)(void))noop_function, METH_VARARGS | METH_KEYWORDS, "Does nothing."},
+    {"four", (PyCFunction)(void (*)(void))four_function, METH_VARARGS | METH_KEYWORDS, "[1, 2, 3, 4]."},
     {NULL, NULL, 0, NULL}};
 
 static struct PyModuleDef noop_module = {PyModuleDef_HEAD_INIT, "zellbench_noop", NULL, -1,

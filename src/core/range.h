@@ -73,36 +73,95 @@ class WindowWalk {
  public:
   WindowWalk(Tree<D>& tree, const Window<D>& window) : tree_(tree), window_(window) {}
 
+  // A dense window is walked in bands along axis 0, the outermost axis of
+  // the result, each small enough that its part of the result (and payloads
+  // made in the same order) stays in the cache while the band is filled:
+  // within a band the walk goes in Morton order, band after band in the
+  // order of the result. Every band walk starts at the root again, which
+  // costs little where the cells are full and much where they are few: when
+  // the first band finds its cells mostly empty, the rest is walked at once.
   template <class Store>
   void run(Store&& store) {
     if (window_.takesNone) return;
     NodeWalk<D> walk(tree_);
-    visit(tree_.root, Key<D>{}, tree_.depth, store);
+    const Node<D>* root = tree_.root;
+    int64_t depth = tree_.depth;
+    first_ = window_.first;
+    last_ = window_.last;
+    uint64_t band = bandHeight();
+    for (uint64_t from = window_.first[0];; from = last_[0] + 1) {
+      first_[0] = from;
+      last_[0] = window_.last[0] - from < band ? window_.last[0] : from + band - 1;
+      visit(root, Key<D>{}, depth, false, store);
+      if (last_[0] == window_.last[0]) return;
+      if (stored_ * 8 < kBandCells) band = UINT64_MAX;
+    }
   }
 
  private:
+  static constexpr uint64_t kBandCells = 4096;  // cells of the result per band
+
+  // `inside`: the node lies inside the band on every axis, so none of its
+  // subtree needs checking.
   template <class Store>
-  void visit(const Node<D>* node, const Key<D>& key, int64_t level, Store& store) {
+  void visit(const Node<D>* node, const Key<D>& key, int64_t level, bool inside, Store& store) {
     poll_.step();
-    // The node covers the keys key .. key + span on every axis.
-    uint64_t span = level >= 64 ? UINT64_MAX : (uint64_t{1} << level) - 1;
-    for (int i = 0; i < D; ++i)
-      if (key[i] > window_.last[i] || key[i] + span < window_.first[i]) return;
+    if (!inside) {
+      // The node covers the keys key .. key + span on every axis.
+      uint64_t span = level >= 64 ? UINT64_MAX : (uint64_t{1} << level) - 1;
+      inside = true;
+      for (int i = 0; i < D; ++i) {
+        if (key[i] > last_[i] || key[i] + span < first_[i]) return;
+        inside &= first_[i] <= key[i] && key[i] + span <= last_[i];
+      }
+    }
     if (level == 0) {
-      if (node->data.has()) store(indexOf(key), node->data.get());
+      if (node->data.has()) store(indexOf(key), node->data.get()), ++stored_;
       return;
     }
     const ChildSet<D>* set = node->children;
     if (!set) return;
+    if (level == 1) return visitCells(*set, key, inside, store);
     // The children are visited next: start fetching them now.
     for (int c = 0; c < ChildSet<D>::kCount; ++c) __builtin_prefetch(set->child(c));
     uint64_t half = uint64_t{1} << (level - 1);
+    for (int c = 0; c < ChildSet<D>::kCount; ++c)
+      visit(set->child(c), childKey(key, c, half), level - 1, inside, store);
+  }
+
+  // The level-0 children of a node at level 1, most of the nodes a dense
+  // window meets, taken in one loop.
+  template <class Store>
+  void visitCells(const ChildSet<D>& set, const Key<D>& key, bool inside, Store& store) {
+    poll_.step(ChildSet<D>::kCount);
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
-      Key<D> child = key;
-      for (int i = 0; i < D; ++i)
-        if ((c >> i) & 1) child[i] += half;
-      visit(set->child(c), child, level - 1, store);
+      Key<D> cell = childKey(key, c, 1);
+      bool taken = inside;
+      if (!taken) {
+        taken = true;
+        for (int i = 0; i < D; ++i) taken &= first_[i] <= cell[i] && cell[i] <= last_[i];
+      }
+      const Node<D>* node = set.child(c);
+      if (taken && node->data.has()) store(indexOf(cell), node->data.get()), ++stored_;
     }
+  }
+
+  static Key<D> childKey(const Key<D>& key, int c, uint64_t half) {
+    Key<D> child = key;
+    for (int i = 0; i < D; ++i)
+      if ((c >> i) & 1) child[i] += half;
+    return child;
+  }
+
+  // Rows of axis 0 per band: about kBandCells cells of the result.
+  uint64_t bandHeight() const {
+    uint64_t slice = 1;  // cells of one step along axis 0
+    for (int i = 1; i < D; ++i) {
+      uint64_t cells = window_.last[i] - window_.first[i] + 1;
+      if (cells == 0 || slice > kBandCells / cells) return 1;
+      slice *= cells;
+    }
+    return kBandCells / slice;
   }
 
   std::array<int64_t, D> indexOf(const Key<D>& key) const {
@@ -113,6 +172,8 @@ class WindowWalk {
 
   Tree<D>& tree_;
   const Window<D>& window_;
+  Key<D> first_{}, last_{};  // the band being walked
+  uint64_t stored_ = 0;      // payloads stored so far
   InterruptPoll poll_;
 };
 

@@ -9,6 +9,7 @@
 #include <Python.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 #include "python/abi/layout.h"
@@ -40,6 +41,13 @@ int main() {
 #endif
   expect("PyObject.ob_refcnt", offsetof(PyObject, ob_refcnt), shift + kObjectRefcnt);
   expect("PyObject.ob_type", offsetof(PyObject, ob_type), shift + kObjectType);
+  expect("PyVarObject.ob_size", offsetof(PyVarObject, ob_size), shift + kVarSize);
+  expect("PyFloatObject.ob_fval", offsetof(PyFloatObject, ob_fval), shift + kFloatValue);
+  expect("PyListObject.ob_item", offsetof(PyListObject, ob_item), shift + kListItems);
+#ifdef _Py_IMMORTAL_REFCNT
+  // Counts changed in place leave an object alone whose low 32 count bits read as negative.
+  expect("_Py_IMMORTAL_REFCNT reads negative", static_cast<int32_t>(_Py_IMMORTAL_REFCNT) < 0, 1);
+#endif
   expect("PyTypeObject.tp_name", offsetof(PyTypeObject, tp_name), shift + kTypeName);
   expect("PyTypeObject.tp_dealloc", offsetof(PyTypeObject, tp_dealloc), shift + kTypeDealloc);
   expect("PyTypeObject.tp_flags", offsetof(PyTypeObject, tp_flags), shift + kTypeFlags);

@@ -14,6 +14,12 @@ namespace layout {
 // Object header: reference count, then type.
 const size_t kObjectRefcnt = 0;
 const size_t kObjectType = 8;
+// Variable-size object: the item count follows the header.
+const size_t kVarSize = 16;
+
+// A float's value, and a list's item array (ob_item).
+const size_t kFloatValue = 16;
+const size_t kListItems = 24;
 
 // Type object slots that the module fills.
 const size_t kTypeName = 24;     // tp_name

@@ -152,6 +152,9 @@ const Row kRows[] = {
     OPT_EXC(PyExc_Exception),
     // Errors raised by the module pickle, so that they cross processes.
     OPT(PyDescr_NewMethod),
+    OPT(PyObject_CallOneArg),
+    OPT(PyObject_GC_Track),
+    OPT(PyObject_GC_UnTrack),
 };
 
 #undef ENTRY
@@ -232,6 +235,12 @@ PyLib loadPyLib(SymbolLookup lookup, void* context) {
   readVersion(lookup, context, lib);
   lib.headerOffset = headerOffsetOf(lookup, context);
   for (const Row& row : kRows) resolve(row, lookup, context, lib);
+  bool checkedLayout = lib.headerOffset == 0 && (lib.major == 2 || (lib.major == 3 && lib.minor <= 13));
+  bool countsEveryChange = lookup(context, "_Py_NegativeRefcount") || lookup(context, "_Py_RefTotal");
+  bool freeThreaded = lookup(context, "_Py_DecRefShared") != nullptr;
+  bool tracking = lib.PyObject_GC_Track && lib.PyObject_GC_UnTrack;
+  lib.inPlace = checkedLayout && !countsEveryChange && !freeThreaded && tracking;
+  lib.immortals = lib.major == 3 && lib.minor >= 12;
   return lib;
 }
 

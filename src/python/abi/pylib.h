@@ -131,6 +131,20 @@ struct PyLib {
   Object* PyExc_Exception;
   // optional: a method of the module's exception class (errors that travel)
   Object* (*PyDescr_NewMethod)(Object*, const MethodDef*);
+  // optional: the cheapest call of one argument (3.9 on)
+  Object* (*PyObject_CallOneArg)(Object*, Object*);
+  // optional: lists kept from the collector while they are filled in place
+  void (*PyObject_GC_Track)(void*);
+  void (*PyObject_GC_UnTrack)(void*);
+
+  // Counts changed in place and lists filled in place, on the interpreters
+  // whose object header the layout check proves: not a debug build (its
+  // total count must see every change), not free-threaded, not reference
+  // tracing, not a version after 3.13. Elsewhere Py_IncRef and Py_DecRef.
+  bool inPlace = false;
+  // 3.12 and 3.13: an object whose low 32 count bits read as negative is
+  // immortal, and its count is never changed.
+  bool immortals = false;
 };
 
 // Resolves one exported name; null when the library does not export it.
@@ -167,10 +181,45 @@ inline Object* typeOf(Object* o) {
   std::memcpy(&type, reinterpret_cast<char*>(o) + pyLib.headerOffset + layout::kObjectType, sizeof type);
   return type;
 }
-inline void incRef(Object* o) { pyLib.Py_IncRef(o); }
-inline void decRef(Object* o) { pyLib.Py_DecRef(o); }
+// An object's reference count, where pyLib.inPlace allows reaching it.
+inline Ssize* countOf(Object* o) { return reinterpret_cast<Ssize*>(o); }
+inline bool immortal(Object* o) { return pyLib.immortals && static_cast<int32_t>(*countOf(o)) < 0; }
+
+__attribute__((always_inline)) inline void incRef(Object* o) {
+  if (!pyLib.inPlace) return pyLib.Py_IncRef(o);
+  if (!immortal(o)) ++*countOf(o);
+}
+// The last reference is given back through the interpreter, which then
+// deallocates the object.
+__attribute__((always_inline)) inline void decRef(Object* o) {
+  if (!pyLib.inPlace) return pyLib.Py_DecRef(o);
+  if (immortal(o)) return;
+  if (*countOf(o) > 1)
+    --*countOf(o);
+  else
+    pyLib.Py_DecRef(o);
+}
 inline void decRefIfAny(Object* o) {
-  if (o) pyLib.Py_DecRef(o);
+  if (o) decRef(o);
+}
+
+// A list's items in place (pyLib.inPlace only).
+inline Object** listItems(Object* list) {
+  Object** items;
+  std::memcpy(&items, reinterpret_cast<char*>(list) + layout::kListItems, sizeof items);
+  return items;
+}
+inline Ssize listSize(Object* list) {
+  Ssize size;
+  std::memcpy(&size, reinterpret_cast<char*>(list) + layout::kVarSize, sizeof size);
+  return size;
+}
+// Item i of a list just made, which holds no item yet, takes over `item`.
+inline void fillNewList(Object* list, Ssize i, Object* item) {
+  if (pyLib.inPlace)
+    listItems(list)[i] = item;
+  else
+    pyLib.PyList_SetItem(list, i, item);
 }
 inline Object* newNone() {
   incRef(pyLib.None);

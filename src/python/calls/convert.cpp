@@ -58,6 +58,10 @@ bool clearedError(bool failed) {
 }  // namespace
 
 void fromPy(Object* o, double& out) {
+  if (pyLib.inPlace && typeOf(o) == pyLib.PyFloat_Type) {  // a float itself: its value, read in place
+    std::memcpy(&out, reinterpret_cast<char*>(o) + layout::kFloatValue, sizeof out);
+    return;
+  }
   double x = pyLib.PyFloat_AsDouble(o);
   if (clearedError(x == -1.0)) raiseConversionError("float");
   out = x;
@@ -122,8 +126,7 @@ Object* toPy(const std::string& bytes) {
 
 Object* toPy(const std::vector<uint64_t>& values) {
   PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(values.size()))));
-  for (size_t i = 0; i < values.size(); ++i)
-    pyLib.PyList_SetItem(list.get(), static_cast<Ssize>(i), toPy(values[i]));
+  for (size_t i = 0; i < values.size(); ++i) fillNewList(list.get(), static_cast<Ssize>(i), toPy(values[i]));
   return list.release();
 }
 

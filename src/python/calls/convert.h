@@ -99,7 +99,7 @@ Object* toPy(Climber<D> climber);
 template <class T, size_t N>
 Object* toPy(const std::array<T, N>& values) {
   PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(N))));
-  for (size_t i = 0; i < N; ++i) pyLib.PyList_SetItem(list.get(), static_cast<Ssize>(i), toPy(values[i]));
+  for (size_t i = 0; i < N; ++i) fillNewList(list.get(), static_cast<Ssize>(i), toPy(values[i]));
   return list.release();
 }
 

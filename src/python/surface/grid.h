@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -45,14 +46,38 @@ class Grid {
     size_t row = 0;
     for (int i = 0; i + 1 < D; ++i)
       row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i]);
+    Object* list = rows_[row].get();
     incRef(static_cast<Object*>(object));
-    // Only code that dug the lists out of the collector could have changed
-    // their lengths.
-    if (pyLib.PyList_SetItem(rows_[row].get(), index[D - 1], static_cast<Object*>(object)) != 0)
-      raisePythonError();
+    if (!pyLib.inPlace) {
+      // Only code that dug the lists out of the collector could have changed
+      // their lengths.
+      if (pyLib.PyList_SetItem(list, index[D - 1], static_cast<Object*>(object)) != 0) raisePythonError();
+      return;
+    }
+    Object*& item = listItems(list)[index[D - 1]];
+    Object* old = std::exchange(item, static_cast<Object*>(object));
+    if (old == fallback_.get())
+      ++replaced_;  // the default's count drops once, at the end
+    else
+      decRef(old);
   }
 
-  Object* release() { return root_.release(); }
+  // A grid given up halfway: the default's count is made right before the
+  // lists let go of their items.
+  ~Grid() {
+    if (replaced_ && !immortal(fallback_.get())) *countOf(fallback_.get()) -= replaced_;
+  }
+
+  // The whole grid, with every list known to the collector again.
+  Object* release() {
+    if (pyLib.inPlace) {
+      if (replaced_ && !immortal(fallback_.get())) *countOf(fallback_.get()) -= replaced_;
+      replaced_ = 0;
+      for (Object* list : untracked_) pyLib.PyObject_GC_Track(list);
+      untracked_.clear();
+    }
+    return root_.release();
+  }
 
  private:
   // A grid that needs more memory than the machine has cannot succeed;
@@ -65,45 +90,52 @@ class Grid {
             "a window of " + std::to_string(cells) + " cells does not fit in memory");
   }
 
-  Object* newList(int64_t size) { return checked(pyLib.PyList_New(static_cast<Ssize>(size))); }
-
-  // The lists of `axis` and below. Innermost lists after the first are
-  // copies of it, made by the interpreter's own list copy.
-  Object* build(int axis) {
-    if (axis == D - 1) return innermost();
-    PyRef list = PyRef::steal(newList(extent_[axis]));
-    for (int64_t i = 0; i < extent_[axis]; ++i)
-      if (pyLib.PyList_SetItem(list.get(), i, build(axis + 1)) != 0) raisePythonError();
+  // A new list. Where lists are filled in place, the collector does not see
+  // it until the grid is complete: it would only walk the growing grid again
+  // and again, and code run by the collector cannot find it half built.
+  Object* newList(int64_t size) {
+    PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(size))));
+    if (pyLib.inPlace) {
+      untracked_.push_back(list.get());
+      pyLib.PyObject_GC_UnTrack(list.get());
+    }
     return list.release();
   }
 
+  // The lists of `axis` and below.
+  Object* build(int axis) {
+    if (axis == D - 1) return innermost();
+    PyRef list = PyRef::steal(newList(extent_[axis]));
+    for (int64_t i = 0; i < extent_[axis]; ++i) fillNewList(list.get(), i, build(axis + 1));
+    return list.release();
+  }
+
+  // A row of the default. In place: the items written at once, the
+  // default's count raised once.
   Object* innermost() {
     Object* fallback = fallback_.get();
-    if (extent_[D - 1] == 0) return newList(0);
-    poll_.step(extent_[D - 1]);
-    Object* row;
-    if (rows_.empty()) {
-      PyRef first = PyRef::steal(newList(extent_[D - 1]));
-      for (int64_t i = 0; i < extent_[D - 1]; ++i) {
-        incRef(fallback);
-        pyLib.PyList_SetItem(first.get(), i, fallback);
-      }
-      row = first.release();
-      copyArgs_ = PyRef::steal(checked(pyLib.PyTuple_New(1)));
-      incRef(row);
-      pyLib.PyTuple_SetItem(copyArgs_.get(), 0, row);
+    int64_t size = extent_[D - 1];
+    PyRef row = PyRef::steal(newList(size));
+    poll_.step(size);
+    if (size > 0 && pyLib.inPlace) {  // a list with items has a default to fill them with
+      std::fill_n(listItems(row.get()), size, fallback);
+      if (!immortal(fallback)) *countOf(fallback) += size;
     } else {
-      row = checked(pyLib.PyObject_Call(pyLib.PyList_Type, copyArgs_.get(), nullptr));
+      for (int64_t i = 0; i < size; ++i) {
+        incRef(fallback);
+        fillNewList(row.get(), i, fallback);
+      }
     }
-    rows_.push_back(PyRef::borrow(row));
-    return row;
+    if (size > 0) rows_.push_back(row);
+    return row.release();
   }
 
   std::array<int64_t, D> extent_;
   PyRef fallback_;  // the default object, or null
   PyRef root_;
-  PyRef copyArgs_;           // (first row,), the argument of every copy
-  std::vector<PyRef> rows_;  // innermost lists in order of their indices
+  std::vector<PyRef> rows_;         // innermost lists in order of their indices
+  std::vector<Object*> untracked_;  // every list, until the grid is released
+  Ssize replaced_ = 0;              // cells whose default gave way to a payload
   InterruptPoll poll_;
 };
 

@@ -19,8 +19,10 @@ PyRef callableAttribute(Object* object, const char* name) {
   return attribute;
 }
 
-// function(argument), as a new reference; the caller holds `argument`.
+// function(argument), as a new reference; the caller holds `argument`. The
+// call of one argument without a tuple where the interpreter has it (3.9 on).
 PyRef callWith(Object* function, Object* argument) {
+  if (pyLib.PyObject_CallOneArg) return PyRef::steal(checked(pyLib.PyObject_CallOneArg(function, argument)));
   PyRef tuple = PyRef::steal(checked(pyLib.PyTuple_New(1)));
   incRef(argument);
   pyLib.PyTuple_SetItem(tuple.get(), 0, argument);
