@@ -51,8 +51,12 @@ struct Climber {
     if (childNr >= ChildSet<D>::kCount) raise(ErrorKind::AssertionDefect, "zell(134, 9) `childNr < 2'u ^ D`");
     tree->edge(level - 1);
     if (!node->children) raiseUnpack();
+    stepDown(childNr);
+  }
+  // The move itself, for walks that know the child exists.
+  void stepDown(uint8_t childNr) {
     --level;
-    node = node->children->child(childNr);
+    node = node->children.child(childNr);
   }
 
   // Gives the node its children when it has none (never at level 0, where
@@ -92,7 +96,7 @@ struct Climber {
     return node->data.take();
   }
   bool hasData() const { return node->data.has(); }
-  bool hasChildren() const { return node->children != nullptr; }
+  bool hasChildren() const { return static_cast<bool>(node->children); }
 
   // Walks from the root toward the level-`target` node on the path of `k`,
   // stopping early where the tree ends.
@@ -124,14 +128,18 @@ uint8_t Climber<D>::childOfKey(const Key<D>& k, int64_t level) {
 template <int D>
 Climber<D> Climber<D>::descendByKey(Tree<D>& tree, const Key<D>& k, uint64_t target) {
   Climber c = atRoot(tree);
-  while (target < static_cast<uint64_t>(c.level) && c.node->children) c.climb(childOfKey(k, c.level));
+  // Above the target the level is at least 1, so every step is valid.
+  while (target < static_cast<uint64_t>(c.level) && c.node->children) c.stepDown(childOfKey(k, c.level));
   return c;
 }
 
 template <int D>
 Climber<D> Climber<D>::createByKey(Tree<D>& tree, const Key<D>& k, uint64_t target) {
   Climber c = atRoot(tree);
-  while (target < static_cast<uint64_t>(c.level)) c.creativeClimb(childOfKey(k, c.level));
+  while (target < static_cast<uint64_t>(c.level)) {
+    c.ensureChildren();
+    c.stepDown(childOfKey(k, c.level));
+  }
   return c;
 }
 

@@ -13,13 +13,13 @@ template <int D, class CopyPayload>
 void copyNode(const Node<D>& from, Node<D>& to, Tree<D>& copy, CopyPayload& copyPayload,
               InterruptPoll& poll) {
   poll.step();
-  const ChildSet<D>* set = from.children;  // before the payload's copy runs Python code
+  Children<D> set = from.children;  // before the payload's copy runs Python code
   Payload held = from.data.shared();
   if (held.has()) to.data.adopt(copyPayload(held.get()));
   if (!set) return;
   copy.store.addChildren(to);
   for (int c = 0; c < ChildSet<D>::kCount; ++c)
-    copyNode(*set->child(c), *to.children->child(c), copy, copyPayload, poll);
+    copyNode(*set.child(c), *to.children.child(c), copy, copyPayload, poll);
 }
 
 // `copyPayload(object)` returns the object the copy holds, with a count the

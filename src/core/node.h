@@ -7,36 +7,78 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "core/payload.h"
 
 namespace zell {
 
 template <int D>
-struct ChildSet;
+struct Node;
+
+// A node's children, stored in the set itself: a walk takes one step in
+// memory per level, and a node costs its 16 bytes. A set is exactly its
+// 2^D nodes, aligned so that a walk reads one cache line per level (two
+// from D = 3 on).
+template <int D>
+struct alignas(D == 1 ? 32 : 64) ChildSet {
+  static constexpr int kCount = 1 << D;
+  Node<D> nodes[kCount];
+};
+
+// The one exception is the place where growth puts the former root: that
+// node stays where it is (climbers may stand on it), and its parent's set
+// only refers to it. Such sets are rare (one per growth step) and carry the
+// reference after their nodes; the slot it replaces stays unused.
+template <int D>
+struct ForeignChildSet {
+  ChildSet<D> set;
+  Node<D>* foreign;  // the former root
+  int foreignAt;     // its child number
+};
+
+// The reference from a node to its child set: one word, whose lowest bit
+// marks a set with a former root, so that an ordinary step down reads no
+// header, only the child itself.
+template <int D>
+class Children {
+ public:
+  Children() = default;
+  Children(std::nullptr_t) {}
+  explicit Children(ChildSet<D>* set) : word_(reinterpret_cast<uintptr_t>(set)) {}
+  explicit Children(ForeignChildSet<D>* set) : word_(reinterpret_cast<uintptr_t>(set) | kForeign) {}
+
+  explicit operator bool() const { return word_ != 0; }
+  bool operator!() const { return word_ == 0; }
+
+  Node<D>* child(int i) const {
+    if (word_ & kForeign) {
+      ForeignChildSet<D>* f = foreignSet();
+      if (i == f->foreignAt) return f->foreign;
+    }
+    return &reinterpret_cast<ChildSet<D>*>(word_ & ~kForeign)->nodes[i];
+  }
+  // The set that holds the children, and its former root when it has one.
+  ChildSet<D>* set() const { return reinterpret_cast<ChildSet<D>*>(word_ & ~kForeign); }
+  ForeignChildSet<D>* foreignSet() const {
+    return word_ & kForeign ? reinterpret_cast<ForeignChildSet<D>*>(word_ & ~kForeign) : nullptr;
+  }
+
+ private:
+  static constexpr uintptr_t kForeign = 1;
+  uintptr_t word_ = 0;
+};
 
 template <int D>
 struct Node {
   Payload data;
-  ChildSet<D>* children = nullptr;  // absent, or all 2^D children
-};
-
-// A node's children, stored in the set itself: a walk takes one step in
-// memory per level, and a node costs its 16 bytes plus its share of the
-// set's header. The one exception is the place where growth puts the
-// former root: that node stays where it is (climbers may stand on it), and
-// the set only refers to it.
-template <int D>
-struct ChildSet {
-  static constexpr int kCount = 1 << D;
-  Node<D>* foreign = nullptr;  // the former root, when growth placed one
-  int foreignAt = -1;          // its child number
-  Node<D> nodes[kCount];
-
-  Node<D>* child(int i) { return i == foreignAt ? foreign : &nodes[i]; }
-  const Node<D>* child(int i) const { return i == foreignAt ? foreign : &nodes[i]; }
+  Children<D> children;  // absent, or all 2^D children
 };
 
 // Under AddressSanitizer every block is an allocation of its own, so that a
@@ -47,9 +89,10 @@ struct ChildSet {
 
 // Fixed-size blocks carved from large slabs, with a free list for blocks
 // given back. Not thread-safe: trees are used under the interpreter lock.
-template <size_t Size>
+template <size_t Size, size_t Align = alignof(std::max_align_t)>
 class SlabPool {
   static_assert(Size >= sizeof(void*), "a free block holds the free-list link");
+  static_assert(Size % Align == 0, "every block keeps the alignment");
 
  public:
   SlabPool() = default;
@@ -58,14 +101,14 @@ class SlabPool {
   ~SlabPool() {
     while (slabs_) {
       Slab* next = slabs_->next;
-      std::free(slabs_);
+      std::free(slabs_->memory);
       slabs_ = next;
     }
   }
 
   void* take() {
 #ifdef ZELL_POOL_BYPASS
-    void* single = std::malloc(Size);
+    void* single = std::aligned_alloc(Align, Size);
     if (!single) throw std::bad_alloc();
     return single;
 #endif
@@ -90,16 +133,32 @@ class SlabPool {
   };
   struct Slab {
     Slab* next;
-    alignas(std::max_align_t) unsigned char blocks[1];
+    void* memory;  // the allocation the slab was placed in
+    alignas(Align) unsigned char blocks[1];
   };
+  // Slabs double up to 2 MiB: small trees stay small, big ones pay one
+  // allocation per thousands of blocks. A walk down a big tree meets a new
+  // page at nearly every level, so full-size slabs ask the system for huge
+  // pages, where it offers them: one translation then covers a whole slab.
+  static constexpr size_t kLargeSlab = size_t{2} << 20;
   void addSlab() {
-    // Slabs double up to 64 KiB: small trees stay small, big ones pay
-    // one allocation per thousands of blocks.
     size_t count = capacity_ ? capacity_ * 2 : 8;
-    if (count * Size > 65536) count = 65536 / Size;
-    void* memory = std::malloc(offsetof(Slab, blocks) + count * Size);
+    size_t bytes = offsetof(Slab, blocks) + count * Size;
+    bool large = bytes >= kLargeSlab;
+    if (large) {
+      count = (kLargeSlab - offsetof(Slab, blocks)) / Size;
+      bytes = kLargeSlab;
+    }
+    // Placed at the alignment by hand: not every C library has aligned_alloc.
+    size_t alignment = large ? kLargeSlab : alignof(Slab);
+    void* memory = std::malloc(bytes + alignment - 1);
     if (!memory) throw std::bad_alloc();
-    slabs_ = new (memory) Slab{slabs_, {}};
+    auto start = (reinterpret_cast<uintptr_t>(memory) + alignment - 1) / alignment * alignment;
+    void* place = reinterpret_cast<void*>(start);
+#ifdef MADV_HUGEPAGE
+    if (large) madvise(place, kLargeSlab, MADV_HUGEPAGE);  // only advice: failure changes nothing
+#endif
+    slabs_ = new (place) Slab{slabs_, memory, {}};
     capacity_ = count;
     used_ = 0;
   }
@@ -126,13 +185,13 @@ class NodeStore {
   // Gives `node` a complete set of 2^D empty children; when `kept` is
   // given it takes the place of child `keptAt`.
   void addChildren(Node<D>& node, int keptAt = -1, Node<D>* kept = nullptr) {
-    ChildSet<D>* set = new (sets_.take()) ChildSet<D>();
-    count_ += ChildSet<D>::kCount - (kept ? 1 : 0);
     if (kept) {
-      set->foreign = kept;
-      set->foreignAt = keptAt;
+      auto* set = new (foreignSets_.take()) ForeignChildSet<D>{ChildSet<D>(), kept, keptAt};
+      node.children = Children<D>(set);
+    } else {
+      node.children = Children<D>(new (sets_.take()) ChildSet<D>());
     }
-    node.children = set;
+    count_ += ChildSet<D>::kCount - (kept ? 1 : 0);
   }
 
   // Releases a node made by newNode and its subtree.
@@ -147,25 +206,33 @@ class NodeStore {
   // Releases the children in index order, each with its subtree and then
   // its payload.
   void releaseSubtree(Node<D>& node) {
-    ChildSet<D>* set = node.children;
-    if (!set) return;
+    Children<D> children = node.children;
+    if (!children) return;
     node.children = nullptr;
+    ForeignChildSet<D>* foreign = children.foreignSet();
+    ChildSet<D>* set = children.set();
     for (int i = 0; i < ChildSet<D>::kCount; ++i) {
-      if (i == set->foreignAt) {
-        deleteNode(set->foreign);
+      if (foreign && i == foreign->foreignAt) {
+        deleteNode(foreign->foreign);
         continue;
       }
       releaseSubtree(set->nodes[i]);
       set->nodes[i].data.clear();
     }
-    count_ -= ChildSet<D>::kCount - (set->foreignAt >= 0 ? 1 : 0);
-    set->~ChildSet();
-    sets_.give(set);
+    count_ -= ChildSet<D>::kCount - (foreign ? 1 : 0);
+    if (foreign) {
+      foreign->~ForeignChildSet();
+      foreignSets_.give(foreign);
+    } else {
+      set->~ChildSet();
+      sets_.give(set);
+    }
   }
 
   size_t count_ = 0;
   SlabPool<sizeof(Node<D>)> nodes_;
-  SlabPool<sizeof(ChildSet<D>)> sets_;
+  SlabPool<sizeof(ChildSet<D>), alignof(ChildSet<D>)> sets_;
+  SlabPool<sizeof(ForeignChildSet<D>), alignof(ForeignChildSet<D>)> foreignSets_;
 };
 
 }  // namespace zell

@@ -119,20 +119,20 @@ class WindowWalk {
       if (node->data.has()) store(indexOf(key), node->data.get()), ++stored_;
       return;
     }
-    const ChildSet<D>* set = node->children;
+    Children<D> set = node->children;
     if (!set) return;
-    if (level == 1) return visitCells(*set, key, inside, store);
+    if (level == 1) return visitCells(set, key, inside, store);
     // The children are visited next: start fetching them now.
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) __builtin_prefetch(set->child(c));
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) __builtin_prefetch(set.child(c));
     uint64_t half = uint64_t{1} << (level - 1);
     for (int c = 0; c < ChildSet<D>::kCount; ++c)
-      visit(set->child(c), childKey(key, c, half), level - 1, inside, store);
+      visit(set.child(c), childKey(key, c, half), level - 1, inside, store);
   }
 
   // The level-0 children of a node at level 1, most of the nodes a dense
   // window meets, taken in one loop.
   template <class Store>
-  void visitCells(const ChildSet<D>& set, const Key<D>& key, bool inside, Store& store) {
+  void visitCells(Children<D> set, const Key<D>& key, bool inside, Store& store) {
     poll_.step(ChildSet<D>::kCount);
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
       Key<D> cell = childKey(key, c, 1);

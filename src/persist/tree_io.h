@@ -87,13 +87,13 @@ class TreeWriter {
     // Most nodes of a tree are empty leaves; their record never changes
     // within one serialization, so it is written once and then copied.
     if (!n->children && !n->data.has()) return out_.raw(emptyLeaf());
-    const ChildSet<D>* set = n->children;  // before the payload runs Python code
+    Children<D> set = n->children;  // before the payload runs Python code
     out_.arrayHeader(2);
     payload(n->data);
     out_.arrayHeader(2);
     out_.arrayHeader(ChildSet<D>::kCount);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(set ? set->child(c) : nullptr);
-    out_.boolean(set != nullptr);
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(set ? set.child(c) : nullptr);
+    out_.boolean(static_cast<bool>(set));
   }
   // The object and its presence are taken together, and the object is held
   // while its encoding runs, which may replace the node's payload.
@@ -228,7 +228,7 @@ class TreeReader {
       if (in_.nil()) continue;  // the place stays an empty node until checked
       if (!n.children) s.store.addChildren(n);
       ++present;
-      node(s, *n.children->child(static_cast<int>(i)), nesting + 1);
+      node(s, *n.children.child(static_cast<int>(i)), nesting + 1);
     }
     bool has = in_.boolean();
     msgpack::Reader::recordCheck(hadChildrenCount, childrenCount, 2);

@@ -44,6 +44,7 @@ int main() {
   expect("PyVarObject.ob_size", offsetof(PyVarObject, ob_size), shift + kVarSize);
   expect("PyFloatObject.ob_fval", offsetof(PyFloatObject, ob_fval), shift + kFloatValue);
   expect("PyListObject.ob_item", offsetof(PyListObject, ob_item), shift + kListItems);
+  expect("PyTupleObject.ob_item", offsetof(PyTupleObject, ob_item), shift + kTupleItems);
 #ifdef _Py_IMMORTAL_REFCNT
   // Counts changed in place leave an object alone whose low 32 count bits read as negative.
   expect("_Py_IMMORTAL_REFCNT reads negative", static_cast<int32_t>(_Py_IMMORTAL_REFCNT) < 0, 1);

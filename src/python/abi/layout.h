@@ -17,9 +17,11 @@ const size_t kObjectType = 8;
 // Variable-size object: the item count follows the header.
 const size_t kVarSize = 16;
 
-// A float's value, and a list's item array (ob_item).
+// A float's value, a list's item array (ob_item) and a tuple's items, which
+// the tuple holds itself.
 const size_t kFloatValue = 16;
 const size_t kListItems = 24;
+const size_t kTupleItems = 24;
 
 // Type object slots that the module fills.
 const size_t kTypeName = 24;     // tp_name

@@ -209,10 +209,28 @@ inline Object** listItems(Object* list) {
   std::memcpy(&items, reinterpret_cast<char*>(list) + layout::kListItems, sizeof items);
   return items;
 }
-inline Ssize listSize(Object* list) {
+inline Ssize varSize(Object* list) {
   Ssize size;
   std::memcpy(&size, reinterpret_cast<char*>(list) + layout::kVarSize, sizeof size);
   return size;
+}
+// The items of an exact list or tuple read in place, or false for any
+// other object or where pyLib.inPlace does not allow it.
+struct ItemsView {
+  Object* const* items;
+  Ssize size;
+};
+inline bool viewItems(Object* o, ItemsView& view) {
+  if (!pyLib.inPlace) return false;
+  Object* type = typeOf(o);
+  if (type == pyLib.PyTuple_Type)
+    view.items = reinterpret_cast<Object* const*>(reinterpret_cast<char*>(o) + layout::kTupleItems);
+  else if (type == pyLib.PyList_Type)
+    view.items = listItems(o);
+  else
+    return false;
+  view.size = varSize(o);
+  return true;
 }
 // Item i of a list just made, which holds no item yet, takes over `item`.
 inline void fillNewList(Object* list, Ssize i, Object* item) {

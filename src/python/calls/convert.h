@@ -57,26 +57,33 @@ struct ElementName<uint64_t> {
 };
 
 template <class T, size_t N>
+[[noreturn]] void raiseArrayConversion() {
+  raiseConversionError("array[0.." + std::to_string(N - 1) + ", " + ElementName<T>::text + "]");
+}
+
+template <class T, size_t N>
 void fromPy(Object* o, std::array<T, N>& out) {
-  Ssize (*size)(Object*);
-  Object* (*item)(Object*, Ssize);
-  if (isOfType(o, pyLib.PyList_Type)) {
-    size = pyLib.PyList_Size;
-    item = pyLib.PyList_GetItem;
-  } else if (isOfType(o, pyLib.PyTuple_Type)) {
-    size = pyLib.PyTuple_Size;
-    item = pyLib.PyTuple_GetItem;
-  } else {
-    size = nullptr;
-    item = nullptr;
-  }
-  if (!size || size(o) != static_cast<Ssize>(N))
-    raiseConversionError("array[0.." + std::to_string(N - 1) + ", " + ElementName<T>::text + "]");
   // Converting an element may run its own Python code (__float__,
   // __index__), which may change the list: every element is taken, with a
   // reference of its own, before the first is converted.
   std::array<PyRef, N> items;
-  for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(item(o, static_cast<Ssize>(i)));
+  ItemsView view;
+  if (viewItems(o, view)) {
+    if (view.size != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
+    for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(view.items[i]);
+  } else {
+    Ssize (*size)(Object*) = nullptr;
+    Object* (*item)(Object*, Ssize) = nullptr;
+    if (isOfType(o, pyLib.PyList_Type)) {
+      size = pyLib.PyList_Size;
+      item = pyLib.PyList_GetItem;
+    } else if (isOfType(o, pyLib.PyTuple_Type)) {
+      size = pyLib.PyTuple_Size;
+      item = pyLib.PyTuple_GetItem;
+    }
+    if (!size || size(o) != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
+    for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(item(o, static_cast<Ssize>(i)));
+  }
   for (size_t i = 0; i < N; ++i) fromPy(items[i].get(), out[i]);
 }
 
