@@ -1,5 +1,7 @@
 #include "persist/msgpack.h"
 
+#include <new>
+
 namespace zell {
 namespace msgpack {
 
@@ -24,12 +26,21 @@ void Writer::sized(uint64_t v, uint64_t fixMax, uint8_t fixBase, const Form (&fo
     }
 }
 
+void Writer::grow(size_t needed) {
+  size_t capacity = capacity_ < 64 ? 64 : capacity_;
+  while (capacity < needed) capacity *= 2;
+  void* data = std::realloc(data_, capacity);
+  if (!data) throw std::bad_alloc();
+  data_ = static_cast<char*>(data);
+  capacity_ = capacity;
+}
+
 void Writer::uint(uint64_t v) { sized(v, 0x7f, 0x00, kUint); }
 void Writer::arrayHeader(uint32_t count) { sized(count, 15, 0x90, kArray); }
 
 void Writer::string(const char* data, size_t size) {
   sized(size, 31, 0xa0, kString);
-  out_.append(data, size);
+  raw(std::string_view(data, size));
 }
 
 void Writer::float64(double v) {
@@ -105,8 +116,7 @@ uint32_t Reader::float64ListHeader() {
   return count;
 }
 
-void Reader::recordCheck(bool hadCount, uint32_t count, uint32_t fields) {
-  if (hadCount && count == fields) return;
+void Reader::refuseRecord(bool hadCount, uint32_t count, uint32_t fields) {
   std::string announced = hadCount ? std::to_string(count) : std::string("no");
   raise(ErrorKind::AssertionDefect, "record of " + std::to_string(fields) + " fields announced with " +
                                         announced + " elements: object/tuple len mismatch");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -24,10 +25,13 @@ struct Form {
 
 class Writer {
  public:
-  Writer() { out_.reserve(8); }
+  Writer() = default;
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer() { std::free(data_); }
 
-  void nil() { out_.push_back('\xc0'); }
-  void boolean(bool v) { out_.push_back(v ? '\xc3' : '\xc2'); }
+  void nil() { byte(0xc0); }
+  void boolean(bool v) { byte(v ? 0xc3 : 0xc2); }
   void uint(uint64_t v);
   void float64(double v);
   void string(const char* data, size_t size);
@@ -35,22 +39,49 @@ class Writer {
   void arrayHeader(uint32_t count);
 
   // Bytes already encoded, appended as they are.
-  void raw(std::string_view bytes) { out_.append(bytes.data(), bytes.size()); }
-  void truncate(size_t size) { out_.resize(size); }
-  void reserve(size_t size) { out_.reserve(size); }
+  void raw(std::string_view bytes) {
+    if (bytes.empty()) return;
+    std::memcpy(room(bytes.size()), bytes.data(), bytes.size());
+    size_ += bytes.size();
+  }
+  void truncate(size_t size) { size_ = size; }
+  void reserve(size_t size) {
+    if (size > capacity_) grow(size);
+  }
 
-  const std::string& bytes() const { return out_; }
-  std::string take() { return std::move(out_); }
+  // What was written so far, valid until the next write.
+  std::string_view bytes() const { return std::string_view(data_, size_); }
+  std::string take() {
+    std::string out(data_, size_);
+    size_ = 0;
+    return out;
+  }
 
  private:
-  void byte(uint8_t b) { out_.push_back(static_cast<char>(b)); }
+  // Room for `n` more bytes at the end: the one capacity check of a write.
+  char* room(size_t n) {
+    if (capacity_ - size_ < n) grow(size_ + n);
+    return data_ + size_;
+  }
+  void grow(size_t needed);
+  void byte(uint8_t b) {
+    *room(1) = static_cast<char>(b);
+    ++size_;
+  }
   void bigEndian(uint64_t v, int width) {
-    for (int shift = 8 * (width - 1); shift >= 0; shift -= 8) byte(static_cast<uint8_t>(v >> shift));
+    char* out = room(static_cast<size_t>(width));
+    for (int i = 0; i < width; ++i) out[i] = static_cast<char>(v >> (8 * (width - 1 - i)));
+    size_ += static_cast<size_t>(width);
   }
   // The fix form when `v` fits it, else the first sized form that holds it.
   template <size_t N>
   void sized(uint64_t v, uint64_t fixMax, uint8_t fixBase, const struct Form (&forms)[N]);
-  std::string out_;
+
+  // A plain buffer rather than a string: it grows without clearing what it
+  // adds, and appending checks capacity once per write.
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
 };
 
 // Reads its input in place (the caller keeps it alive). Reading a format
@@ -67,6 +98,17 @@ class Reader {
     return b;
   }
   size_t remaining() const { return in_.size() - pos_; }
+
+  // Consumes `bytes` when they come next, as they are.
+  bool skipIf(std::string_view bytes) {
+    if (remaining() < bytes.size() || std::memcmp(in_.data() + pos_, bytes.data(), bytes.size()) != 0)
+      return false;
+    pos_ += bytes.size();
+    return true;
+  }
+  size_t position() const { return pos_; }
+  // The input from `start` to the current position.
+  std::string_view since(size_t start) const { return in_.substr(start, pos_ - start); }
 
   // Consumes a nil when one comes next.
   bool nil() {
@@ -92,9 +134,12 @@ class Reader {
 
   // Fails, after the record's fields were read, when its header did not
   // announce exactly `fields` elements.
-  static void recordCheck(bool hadCount, uint32_t count, uint32_t fields);
+  static void recordCheck(bool hadCount, uint32_t count, uint32_t fields) {
+    if (!hadCount || count != fields) refuseRecord(hadCount, count, fields);
+  }
 
  private:
+  [[noreturn]] static void refuseRecord(bool hadCount, uint32_t count, uint32_t fields);
   uint64_t bigEndian(int width) {
     if (remaining() < static_cast<size_t>(width)) raise(ErrorKind::IOError, "cannot read from stream");
     uint64_t v = 0;

@@ -34,7 +34,26 @@ class PayloadCodec {
   virtual ~PayloadCodec() = default;
   virtual void dump(void* object, msgpack::Writer& out) = 0;  // null: no object
   virtual void* load(std::string_view bytes) = 0;
+  // Whether loading `bytes` runs no code and gives nothing a node keeps
+  // when its payload is marked absent: such records may be recognised by
+  // their bytes alone.
+  virtual bool inert(std::string_view) const { return false; }
 };
+
+// What follows the payload in the record of a node without children:
+// [[nil x 2^D], false].
+template <int D>
+std::string_view childlessTail() {
+  static const std::string tail = [] {
+    msgpack::Writer w;
+    w.arrayHeader(2);
+    w.arrayHeader(ChildSet<D>::kCount);
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) w.nil();
+    w.boolean(false);
+    return w.take();
+  }();
+  return tail;
+}
 
 // A tree record holds at most 64 levels below its root.
 constexpr int kMaxNodeNesting = static_cast<int>(kMaxDepth) + 1;
@@ -45,10 +64,12 @@ class TreeWriter {
   explicit TreeWriter(PayloadCodec& codec) : codec_(codec) {}
 
   // `tree` may be null: an object that holds no tree writes nil.
-  std::string write(Tree<D>* tree) {
+  std::string write(Tree<D>* tree) { return std::string(writeInPlace(tree)); }
+  // As write, the bytes staying in the writer: valid while it lives.
+  std::string_view writeInPlace(Tree<D>* tree) {
     if (!tree) {
       out_.nil();
-      return out_.take();
+      return out_.bytes();
     }
     NodeWalk<D> walk(*tree);
     // The record of an empty leaf holds the first payload encoding, which
@@ -77,23 +98,25 @@ class TreeWriter {
       payload(defaultPayload);
     else
       out_.nil();
-    return out_.take();
+    return out_.bytes();
   }
 
  private:
   void node(const Node<D>* n) {
     if (!n) return out_.nil();
     poll_.step();
-    // Most nodes of a tree are empty leaves; their record never changes
-    // within one serialization, so it is written once and then copied.
+    // Most nodes of a tree are empty leaves, and most others leaves with a
+    // payload: the parts of their records that never change within one
+    // serialization are written once and then copied.
     if (!n->children && !n->data.has()) return out_.raw(emptyLeaf());
     Children<D> set = n->children;  // before the payload runs Python code
     out_.arrayHeader(2);
     payload(n->data);
+    if (!set) return out_.raw(childlessTail<D>());
     out_.arrayHeader(2);
     out_.arrayHeader(ChildSet<D>::kCount);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(set ? set.child(c) : nullptr);
-    out_.boolean(static_cast<bool>(set));
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(set.child(c));
+    out_.boolean(true);
   }
   // The object and its presence are taken together, and the object is held
   // while its encoding runs, which may replace the node's payload.
@@ -108,16 +131,12 @@ class TreeWriter {
       size_t start = out_.bytes().size();
       out_.arrayHeader(2);
       payload(Payload());
-      out_.arrayHeader(2);
-      out_.arrayHeader(ChildSet<D>::kCount);
-      for (int c = 0; c < ChildSet<D>::kCount; ++c) out_.nil();
-      out_.boolean(false);
-      emptyLeaf_ = out_.bytes().substr(start);
+      out_.raw(childlessTail<D>());
+      emptyLeaf_ = std::string(out_.bytes().substr(start));
       out_.truncate(start);
     }
     return emptyLeaf_;
   }
-
   PayloadCodec& codec_;
   msgpack::Writer out_;
   std::string emptyLeaf_;
@@ -211,10 +230,27 @@ class TreeReader {
     if (nesting > kMaxNodeNesting) raiseValue("serialized tree nests deeper than 65 levels");
     poll_.step();
     if (nesting > s.height) s.height = nesting;
-    uint32_t count = 0, childrenCount = 0;
+    // Most records are empty leaves, written alike: once one has been read
+    // in full, the same bytes again make the same empty node.
+    if (!emptyLeaf_.empty() && in_.skipIf(emptyLeaf_)) return;
+    size_t start = in_.position();
+    uint32_t count = 0;
     bool hadCount = in_.recordHeader(count);
-    payload(n.data);
-    bool hadChildrenCount = in_.recordHeader(childrenCount);
+    bool inert = payload(n.data);
+    // A leaf's children part is always the same bytes.
+    if (in_.skipIf(childlessTail_)) {
+      msgpack::Reader::recordCheck(hadCount, count, 2);
+      if (inert && !n.data.has()) emptyLeaf_ = in_.since(start);
+      return;
+    }
+    children(s, n, nesting);
+    msgpack::Reader::recordCheck(hadCount, count, 2);
+  }
+
+  // The children part of a node record: [[2^D nodes or nil], has children].
+  void children(Staged& s, Node<D>& n, int nesting) {
+    uint32_t count = 0;
+    bool hadCount = in_.recordHeader(count);
     uint32_t slots = in_.fixedArrayHeader();
     int present = 0;
     for (uint32_t i = 0; i < slots; ++i) {
@@ -231,7 +267,6 @@ class TreeReader {
       node(s, *n.children.child(static_cast<int>(i)), nesting + 1);
     }
     bool has = in_.boolean();
-    msgpack::Reader::recordCheck(hadChildrenCount, childrenCount, 2);
     msgpack::Reader::recordCheck(hadCount, count, 2);
     bool complete = has ? present == ChildSet<D>::kCount : present == 0;
     if (!complete && s.problem.empty())
@@ -239,13 +274,16 @@ class TreeReader {
                       : "a node marked as having no children holds some";
   }
 
-  void payload(Payload& p) {
+  // Reads a payload record; true when its string was inert.
+  bool payload(Payload& p) {
     uint32_t count = 0;
     bool hadCount = in_.recordHeader(count);
-    p.adopt(codec_.load(in_.string()));
+    std::string_view bytes = in_.string();
+    p.adopt(codec_.load(bytes));
     bool has = in_.boolean();
     msgpack::Reader::recordCheck(hadCount, count, 2);
     if (!has) p.clear();  // only `has` decides whether it counts as present
+    return codec_.inert(bytes);
   }
 
   static void check(const Staged& s) {
@@ -294,6 +332,8 @@ class TreeReader {
   msgpack::Reader in_;
   PayloadCodec& codec_;
   InterruptPoll poll_;
+  std::string_view emptyLeaf_;  // in the input: the first empty leaf read in full
+  std::string_view childlessTail_ = childlessTail<D>();
 };
 
 }  // namespace zell

@@ -113,7 +113,9 @@ Object* toPy(int64_t value) {
 Object* toPy(bool value) { return checked(pyLib.PyBool_FromLong(value)); }
 Object* toPy(PyRef object) { return object ? object.release() : newNone(); }
 
-Object* toPy(const std::string& bytes) {
+Object* toPy(const std::string& bytes) { return textOrBytes(bytes); }
+
+Object* textOrBytes(std::string_view bytes) {
   if (bytes.size() > static_cast<size_t>(INT32_MAX))
     raiseRange(static_cast<int64_t>(bytes.size()), 0, INT32_MAX);
   Ssize size = static_cast<Ssize>(bytes.size());

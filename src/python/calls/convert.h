@@ -94,6 +94,7 @@ Object* toPy(int64_t value);
 Object* toPy(bool value);
 Object* toPy(PyRef object);              // null becomes None
 Object* toPy(const std::string& bytes);  // str when valid UTF-8, else bytes
+Object* textOrBytes(std::string_view bytes);
 Object* toPy(const std::vector<uint64_t>& values);
 
 // Trees and climbers become new instances of their classes (objects.h).

@@ -82,5 +82,8 @@ void* PickleCodec::load(std::string_view bytes) {
   return callWith(loads_.get(), data.get()).release();
 }
 
+// A pickle of None loads without a call into Python.
+bool PickleCodec::inert(std::string_view bytes) const { return isPickledNone(bytes); }
+
 }  // namespace py
 }  // namespace zell

@@ -18,6 +18,7 @@ class PickleCodec : public PayloadCodec {
   PickleCodec();
   void dump(void* object, msgpack::Writer& out) override;
   void* load(std::string_view bytes) override;
+  bool inert(std::string_view bytes) const override;
 
  private:
   PyRef dumps_, loads_;
@@ -27,10 +28,11 @@ class PickleCodec : public PayloadCodec {
 // The whole tree, payloads pickled, as one MessagePack value; an object
 // that holds no tree writes nil.
 template <int D>
-std::string saveTree(TreeObject<D>& self) {
+PyRef saveTree(TreeObject<D>& self) {
   Ref<Tree<D>> tree = self.tree;
   PickleCodec codec;
-  return TreeWriter<D>(codec).write(tree.get());
+  TreeWriter<D> writer(codec);
+  return PyRef::steal(textOrBytes(writer.writeInPlace(tree.get())));
 }
 
 // Loads into this same object, all or nothing.
