@@ -199,7 +199,7 @@ __attribute__((always_inline)) inline void decRef(Object* o) {
   else
     pyLib.Py_DecRef(o);
 }
-inline void decRefIfAny(Object* o) {
+__attribute__((always_inline)) inline void decRefIfAny(Object* o) {
   if (o) decRef(o);
 }
 
@@ -231,6 +231,12 @@ inline bool viewItems(Object* o, ItemsView& view) {
     return false;
   view.size = varSize(o);
   return true;
+}
+// The value of an exact float, read in place (pyLib.inPlace only).
+inline double floatValue(Object* o) {
+  double value;
+  std::memcpy(&value, reinterpret_cast<char*>(o) + layout::kFloatValue, sizeof value);
+  return value;
 }
 // Item i of a list just made, which holds no item yet, takes over `item`.
 inline void fillNewList(Object* list, Ssize i, Object* item) {

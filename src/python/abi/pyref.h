@@ -14,7 +14,7 @@ class PyRef {
   // Takes over a new reference (may be null).
   static PyRef steal(Object* o) { return PyRef(o); }
   // Adds a reference of its own to a borrowed object.
-  static PyRef borrow(Object* o) {
+  __attribute__((always_inline)) static PyRef borrow(Object* o) {
     if (o) incRef(o);
     return PyRef(o);
   }
@@ -26,7 +26,7 @@ class PyRef {
     std::swap(o_, other.o_);
     return *this;
   }
-  ~PyRef() { decRefIfAny(o_); }
+  __attribute__((always_inline)) ~PyRef() { decRefIfAny(o_); }
 
   Object* get() const { return o_; }
   explicit operator bool() const { return o_ != nullptr; }

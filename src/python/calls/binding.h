@@ -149,9 +149,18 @@ using FunctionOfRow = typename FunctionOf<std::decay_t<decltype(rowOf<T, I>().op
 // without parameters ignores whatever it is given, and knows so without a
 // call.
 template <class T, size_t I>
-void bindArgs(Object* args, Object* kwargs) {
+const ItemsView* bindArgs(Object* args, Object* kwargs, ItemsView& positional) {
   constexpr const auto& row = rowOf<T, I>();
-  if constexpr (row.names.size() > 0) verifyArgs(args, kwargs, row.params(), row.name);
+  if constexpr (row.names.size() > 0) {
+    // The common call, positional arguments only and as many as the row
+    // takes, is settled by reading the tuple in place.
+    constexpr auto count = static_cast<Ssize>(row.names.size());
+    if (!kwargs && args && viewItems(args, positional) && positional.size >= row.required &&
+        positional.size <= count)
+      return &positional;
+    verifyArgs(args, kwargs, row.params(), row.name);
+  }
+  return nullptr;
 }
 
 // Converts one argument, when it was supplied.
@@ -159,14 +168,23 @@ template <class V>
 void convertSupplied(const PyRef& supplied, V& value) {
   if (supplied) fromPy(supplied.get(), value);
 }
+template <class V>
+void convertPositional(const ItemsView& positional, Ssize index, V& value) {
+  if (index < positional.size) convertSupplied(PyRef::borrow(positional.items[index]), value);
+}
 
 // Converts the supplied arguments of row I in declaration order, stopping at
 // the first failure; parameters not supplied keep their defaults.
+// `positional`: the arguments as bindArgs read them in place, or null.
 template <class T, size_t I, class Values, size_t... K>
 void convertArgs([[maybe_unused]] Object* args, [[maybe_unused]] Object* kwargs,
-                 [[maybe_unused]] Values& values, std::index_sequence<K...>) {
+                 [[maybe_unused]] const ItemsView* positional, [[maybe_unused]] Values& values,
+                 std::index_sequence<K...>) {
   constexpr const auto& row = rowOf<T, I>();
-  (convertSupplied(fetchArg(args, kwargs, static_cast<int>(K), row.names[K]), std::get<K>(values)), ...);
+  if (positional)
+    (convertPositional(*positional, static_cast<Ssize>(K), std::get<K>(values)), ...);
+  else
+    (convertSupplied(fetchArg(args, kwargs, static_cast<int>(K), row.names[K]), std::get<K>(values)), ...);
 }
 
 template <class T, size_t I, class F = FunctionOfRow<T, I>>
@@ -178,8 +196,9 @@ struct FunctionRoad<T, I, R(A...)> {
   static Object* call(Object* args, Object* kwargs) noexcept {
     std::tuple<std::decay_t<A>...> values{};
     if (!conversionPhase([&] {
-          bindArgs<T, I>(args, kwargs);
-          convertArgs<T, I>(args, kwargs, values, std::index_sequence_for<A...>{});
+          ItemsView view;
+          const ItemsView* positional = bindArgs<T, I>(args, kwargs, view);
+          convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
         }))
       return nullptr;
     return callPhase(
@@ -199,9 +218,10 @@ struct MethodRoad<T, I, R(S, A...)> {
     InstanceRef instance;
     std::tuple<std::decay_t<A>...> values{};
     if (!conversionPhase([&] {
-          bindArgs<T, I>(args, kwargs);
+          ItemsView view;
+          const ItemsView* positional = bindArgs<T, I>(args, kwargs, view);
           instance = toInstance(self, Self::cls());
-          convertArgs<T, I>(args, kwargs, values, std::index_sequence_for<A...>{});
+          convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
         }))
       return nullptr;
     return callPhase([&] {

@@ -59,7 +59,7 @@ bool clearedError(bool failed) {
 
 void fromPy(Object* o, double& out) {
   if (pyLib.inPlace && typeOf(o) == pyLib.PyFloat_Type) {  // a float itself: its value, read in place
-    std::memcpy(&out, reinterpret_cast<char*>(o) + layout::kFloatValue, sizeof out);
+    out = floatValue(o);
     return;
   }
   double x = pyLib.PyFloat_AsDouble(o);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/climber.h"
@@ -70,6 +71,15 @@ void fromPy(Object* o, std::array<T, N>& out) {
   ItemsView view;
   if (viewItems(o, view)) {
     if (view.size != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
+    // Exact floats run no code when read: their values are taken at once.
+    if constexpr (std::is_same_v<T, double>) {
+      bool floats = true;
+      for (size_t i = 0; i < N; ++i) floats &= typeOf(view.items[i]) == pyLib.PyFloat_Type;
+      if (floats) {
+        for (size_t i = 0; i < N; ++i) out[i] = floatValue(view.items[i]);
+        return;
+      }
+    }
     for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(view.items[i]);
   } else {
     Ssize (*size)(Object*) = nullptr;
