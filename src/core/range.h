@@ -122,11 +122,19 @@ class WindowWalk {
     Children<D> set = node->children;
     if (!set) return;
     if (level == 1) return visitCells(set, key, inside, store);
-    // The children are visited next: start fetching them now.
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) __builtin_prefetch(set.child(c));
+    // Most children of a sparse tree hold nothing: they are passed over
+    // here, and the sets of the others are fetched before they are visited.
+    int next[ChildSet<D>::kCount];
+    int count = 0;
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+      const Node<D>* child = set.child(c);
+      if (!child->children && !child->data.has()) continue;
+      if (child->children) __builtin_prefetch(child->children.set());
+      next[count++] = c;
+    }
     uint64_t half = uint64_t{1} << (level - 1);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c)
-      visit(set.child(c), childKey(key, c, half), level - 1, inside, store);
+    for (int i = 0; i < count; ++i)
+      visit(set.child(next[i]), childKey(key, next[i], half), level - 1, inside, store);
   }
 
   // The level-0 children of a node at level 1, most of the nodes a dense

@@ -155,6 +155,7 @@ const Row kRows[] = {
     OPT(PyObject_CallOneArg),
     OPT(PyObject_GC_Track),
     OPT(PyObject_GC_UnTrack),
+    OPT(PySequence_Repeat),
 };
 
 #undef ENTRY

@@ -136,6 +136,9 @@ struct PyLib {
   // optional: lists kept from the collector while they are filled in place
   void (*PyObject_GC_Track)(void*);
   void (*PyObject_GC_UnTrack)(void*);
+  // optional: rows of one repeated item, made as the interpreter's own
+  // list repetition makes them
+  Object* (*PySequence_Repeat)(Object*, Ssize);
 
   // Counts changed in place and lists filled in place, on the interpreters
   // whose object header the layout check proves: not a debug build (its

@@ -41,25 +41,28 @@ class Grid {
   }
 
   // Replaces the entry at `index` with a new reference to `object`. The
-  // entry held the default, which the grid holds too: no code runs.
+  // entry held the default, which the grid holds too: no code runs. In
+  // place, entries are replaced in batches, each fetching its rows, slots
+  // and objects before touching any: the cells of a window lie scattered
+  // over memory, and waiting for them one at a time costs more than the
+  // work.
   void store(const std::array<int64_t, D>& index, void* object) {
     size_t row = 0;
     for (int i = 0; i + 1 < D; ++i)
       row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i]);
     Object* list = rows_[row].get();
-    incRef(static_cast<Object*>(object));
+    auto* payload = static_cast<Object*>(object);
     if (!pyLib.inPlace) {
       // Only code that dug the lists out of the collector could have changed
       // their lengths.
-      if (pyLib.PyList_SetItem(list, index[D - 1], static_cast<Object*>(object)) != 0) raisePythonError();
+      incRef(payload);
+      if (pyLib.PyList_SetItem(list, index[D - 1], payload) != 0) raisePythonError();
       return;
     }
-    Object*& item = listItems(list)[index[D - 1]];
-    Object* old = std::exchange(item, static_cast<Object*>(object));
-    if (old == fallback_.get())
-      ++replaced_;  // the default's count drops once, at the end
-    else
-      decRef(old);
+    __builtin_prefetch(list);
+    __builtin_prefetch(payload, 1);
+    pending_[pendingCount_++] = Pending{list, index[D - 1], payload};
+    if (pendingCount_ == kBatch) flush();
   }
 
   // A grid given up halfway: the default's count is made right before the
@@ -71,6 +74,7 @@ class Grid {
   // The whole grid, with every list known to the collector again.
   Object* release() {
     if (pyLib.inPlace) {
+      flush();
       if (replaced_ && !immortal(fallback_.get())) *countOf(fallback_.get()) -= replaced_;
       replaced_ = 0;
       for (Object* list : untracked_) pyLib.PyObject_GC_Track(list);
@@ -94,12 +98,38 @@ class Grid {
   // it until the grid is complete: it would only walk the growing grid again
   // and again, and code run by the collector cannot find it half built.
   Object* newList(int64_t size) {
-    PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(size))));
+    return keptFromCollector(checked(pyLib.PyList_New(static_cast<Ssize>(size))));
+  }
+  Object* keptFromCollector(Object* list) {
     if (pyLib.inPlace) {
-      untracked_.push_back(list.get());
-      pyLib.PyObject_GC_UnTrack(list.get());
+      untracked_.push_back(list);
+      pyLib.PyObject_GC_UnTrack(list);
     }
-    return list.release();
+    return list;
+  }
+
+  struct Pending {
+    Object* list;
+    int64_t at;
+    Object* object;
+  };
+  static constexpr int kBatch = 32;
+
+  void flush() {
+    Object** slots[kBatch];
+    for (int i = 0; i < pendingCount_; ++i) {
+      slots[i] = listItems(pending_[i].list) + pending_[i].at;
+      __builtin_prefetch(slots[i], 1);
+    }
+    for (int i = 0; i < pendingCount_; ++i) {
+      incRef(pending_[i].object);
+      Object* old = std::exchange(*slots[i], pending_[i].object);
+      if (old == fallback_.get())
+        ++replaced_;  // the default's count drops once, at the end
+      else
+        decRef(old);
+    }
+    pendingCount_ = 0;
   }
 
   // The lists of `axis` and below.
@@ -110,17 +140,23 @@ class Grid {
     return list.release();
   }
 
-  // A row of the default. In place: the items written at once, the
-  // default's count raised once.
+  // A row of the default: the interpreter's repetition of [default] where
+  // it offers one, else each item written in turn.
   Object* innermost() {
     Object* fallback = fallback_.get();
     int64_t size = extent_[D - 1];
-    PyRef row = PyRef::steal(newList(size));
     poll_.step(size);
-    if (size > 0 && pyLib.inPlace) {  // a list with items has a default to fill them with
-      std::fill_n(listItems(row.get()), size, fallback);
-      if (!immortal(fallback)) *countOf(fallback) += size;
+    PyRef row;
+    if (size > 0 && pyLib.PySequence_Repeat) {  // a list with items has a default to fill them with
+      if (!single_) {
+        single_ = PyRef::steal(checked(pyLib.PyList_New(1)));
+        incRef(fallback);
+        pyLib.PyList_SetItem(single_.get(), 0, fallback);
+      }
+      row = PyRef::steal(checked(pyLib.PySequence_Repeat(single_.get(), static_cast<Ssize>(size))));
+      keptFromCollector(row.get());
     } else {
+      row = PyRef::steal(newList(size));
       for (int64_t i = 0; i < size; ++i) {
         incRef(fallback);
         fillNewList(row.get(), i, fallback);
@@ -133,9 +169,12 @@ class Grid {
   std::array<int64_t, D> extent_;
   PyRef fallback_;  // the default object, or null
   PyRef root_;
+  PyRef single_;                    // [default], repeated into rows
   std::vector<PyRef> rows_;         // innermost lists in order of their indices
   std::vector<Object*> untracked_;  // every list, until the grid is released
   Ssize replaced_ = 0;              // cells whose default gave way to a payload
+  Pending pending_[kBatch];         // replacements not yet made
+  int pendingCount_ = 0;
   InterruptPoll poll_;
 };
 
