@@ -122,14 +122,16 @@ class WindowWalk {
     Children<D> set = node->children;
     if (!set) return;
     if (level == 1) return visitCells(set, key, inside, store);
-    // Most children of a sparse tree hold nothing: they are passed over
-    // here, and the sets of the others are fetched before they are visited.
+    // The children lie at level 1 or above, where only a child with
+    // children of its own leads to cells: the others, most of a sparse
+    // tree, are passed over here, and the sets of the rest are fetched
+    // before they are visited.
     int next[ChildSet<D>::kCount];
     int count = 0;
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
       const Node<D>* child = set.child(c);
-      if (!child->children && !child->data.has()) continue;
-      if (child->children) __builtin_prefetch(child->children.set());
+      if (!child->children) continue;
+      __builtin_prefetch(child->children.set());
       next[count++] = c;
     }
     uint64_t half = uint64_t{1} << (level - 1);

@@ -141,6 +141,14 @@ def check_references():
     c = None
     gc.collect()
     assert counts() == start
+    t = z.newZell2D(1.0, default)  # a window stores its payloads in batches; every cell holds a reference
+    for i in range(70):
+        t.createNodeByCoord([i % 10 + 0.5, i // 10 + 0.5]).setData(payload)
+    grid = t.getRange([0.0, 0.0], [9.0, 9.0])
+    assert grid == [[payload if 10 * y + x < 70 else default for y in range(10)] for x in range(10)]
+    assert counts() == [start[0] + 140, start[1] + 31, start[2]]
+    t = grid = None
+    assert counts() == start
     # Loading recognises the pickle of None without calling Python; each node still owns a reference
     # to None (the count is visible before 3.12, where None became immortal).
     t, before = z.newZell4(1.0), sys.getrefcount(None)
