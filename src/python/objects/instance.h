@@ -68,22 +68,32 @@ void initPyHeader(Object* o, Object* type);
 // instead of going through the allocator each time. Instances are made and
 // released only under the interpreter lock.
 template <class Fields>
-struct SpareInstances {
+class SpareInstances {
+ public:
+  static void* take() {
+    if constexpr (kKept > 0)
+      if (count_ > 0) return blocks_[--count_];
+    return ::operator new(sizeof(Instance<Fields>));
+  }
+  static void give(void* block) {
+    if constexpr (kKept > 0)
+      if (count_ < kKept) return void(blocks_[count_++] = block);
+    ::operator delete(block);
+  }
+
+ private:
 #ifdef __SANITIZE_ADDRESS__
   static constexpr int kKept = 0;  // every instance its own allocation, for use-after-free reports
 #else
   static constexpr int kKept = 32;
 #endif
-  static inline void* blocks[kKept > 0 ? kKept : 1];
-  static inline int count = 0;
+  static inline void* blocks_[kKept > 0 ? kKept : 1];
+  static inline int count_ = 0;
 };
 
 template <class Fields>
 NativeHeader* newNative(const ClassDesc& cls, Fields fields) {
-  using Spares = SpareInstances<Fields>;
-  void* block =
-      Spares::count > 0 ? Spares::blocks[--Spares::count] : ::operator new(sizeof(Instance<Fields>));
-  auto* inst = new (block) Instance<Fields>{{&cls, 0}, {}, std::move(fields)};
+  auto* inst = new (SpareInstances<Fields>::take()) Instance<Fields>{{&cls, 0}, {}, std::move(fields)};
   static_assert(offsetof(Instance<Fields>, pyHeader) == sizeof(NativeHeader),
                 "the interpreter's header follows the native header");
   return &inst->native;
@@ -91,13 +101,9 @@ NativeHeader* newNative(const ClassDesc& cls, Fields fields) {
 
 template <class Fields>
 void destroyNative(NativeHeader* h) {
-  using Spares = SpareInstances<Fields>;
   auto* inst = reinterpret_cast<Instance<Fields>*>(h);
   inst->~Instance();
-  if (Spares::count < Spares::kKept)
-    Spares::blocks[Spares::count++] = inst;
-  else
-    ::operator delete(inst);
+  SpareInstances<Fields>::give(inst);
 }
 
 // Wraps native fields as a new Python instance of `cls` (count 1).
