@@ -60,7 +60,7 @@ check_module() {
     { echo "FAIL: $so exports more or less than its entry points: $exports"; exit 1; }
   newest="$(readelf -V -W "$so" | { grep -o 'GLIBC_[0-9.]*' || true; } | sed 's/GLIBC_//' | sort -uV | tail -n 1)"
   echo "needs: $(readelf -d "$so" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')"
-  echo "highest glibc symbol version: GLIBC_${newest:-none}"
+  echo "highest glibc symbol version: ${newest:+GLIBC_}${newest:-none}"
   [ "$(printf '%s\n' "$newest" "$NEWEST_GLIBC" | sort -V | tail -n 1)" = "$NEWEST_GLIBC" ] ||
     { echo "FAIL: $so needs GLIBC_$newest, newer than $NEWEST_GLIBC"; exit 1; }
 }
