@@ -41,10 +41,15 @@ install_tools() {
 build_wheel() {
   local target="$1" tag="$2"
   local dir="$root/build/wheels/$target"
+  local log
   # Stripped at the link (-s), as pip's build strips at install.
-  nice -n 10 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  if ! log="$(nice -n 10 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-toolchain.cmake" -DZIG_TARGET="$target" \
-    -DCMAKE_MODULE_LINKER_FLAGS=-s -DZELL_WERROR=ON >/dev/null
+    -DCMAKE_MODULE_LINKER_FLAGS=-s -DZELL_WERROR=ON 2>&1)"; then
+    echo "$log"
+    echo "FAIL: cmake could not configure the build for $target"
+    exit 1
+  fi
   nice -n 10 cmake --build "$dir" -j 2 --target zell_dim_1_2_3_4
   python3 .ci/pack_wheel.py --module "$dir/zell_dim_1_2_3_4.so" --tag "$tag" --out "$out"
 }
