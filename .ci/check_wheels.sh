@@ -136,7 +136,7 @@ print("under qemu: Python %s on %s, %s" % (platform.python_version(), platform.m
 check_sdist() {
   local venv="$work/sdist-venv"
   python3 -m venv "$venv"
-  nice -n 10 "$venv/bin/pip" install -q "$1"
+  CMAKE_BUILD_PARALLEL_LEVEL=2 nice -n 10 "$venv/bin/pip" install -q "$1"
   run_installed "$venv/bin/python"
 }
 
