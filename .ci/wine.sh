@@ -11,7 +11,8 @@ source .ci/cross_tools.sh
 
 command -v wine >/dev/null || apt_install wine64
 [ -f /usr/src/googletest/CMakeLists.txt ] || apt_install googletest
-echo "$(wine --version)"
+# (wine warns on every start that its 32-bit half is missing: not needed here)
+echo "$(wine --version 2>/dev/null)"
 
 # A Windows prefix of our own, under build/, made on first use.
 export WINEPREFIX="$PWD/build/wine/prefix" WINEDEBUG=-all
