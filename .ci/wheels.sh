@@ -18,21 +18,13 @@ out="$(cd "$1" && pwd)"
 cd "$root"
 
 PYTHONS="cp27.cp36.cp37.cp38.cp39.cp310.cp311.cp312.cp313"
-ZIGLANG_VERSION="0.17.1"
 BUILD_VERSION="1.6.1"
 
-# The venv with zig and the sdist frontend, made once per checkout; cmake
-# and ninja join it when the machine has none.
+# zig, cmake and ninja (.ci/cross_tools.sh), and the sdist frontend, in the
+# venv build/wheel-tools, made once per checkout.
 install_tools() {
-  local venv="$root/build/wheel-tools"
-  [ -x "$venv/bin/pip" ] || python3 -m venv "$venv"
-  "$venv/bin/pip" install -q "ziglang==$ZIGLANG_VERSION" "build==$BUILD_VERSION"
-  for tool in cmake ninja; do
-    if ! "$tool" --version >/dev/null 2>&1; then
-      "$venv/bin/pip" install -q "$tool"
-      export PATH="$venv/bin:$PATH"
-    fi
-  done
+  source .ci/cross_tools.sh
+  build/wheel-tools/bin/pip install -q "build==$BUILD_VERSION"
   echo "zig $(cmake/zig version); $(cmake --version | head -n 1); ninja $(ninja --version)"
 }
 

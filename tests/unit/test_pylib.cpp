@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "python/abi/pylib.h"
+#include "python_names.h"
 #include "runtime/error.h"
 
 using namespace zell;
@@ -24,25 +25,11 @@ std::vector<std::string> words(const char* text) {
   return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
+#define NAME_TEXT(name) #name,
+#define NAME_WORD(name) #name " "
 // Every name a 3.x library exports that the loader requires, in its order.
-const std::vector<std::string> kRequired = words(
-    "_Py_BuildValue_SizeT PyTuple_New PyTuple_Size PyTuple_GetItem PyTuple_SetItem _Py_NoneStruct "
-    "PyType_Ready PyType_GenericNew PyModule_AddObject PyList_New PyList_Size PyList_GetItem PyList_SetItem "
-    "PyObject_Call PyObject_IsTrue PyObject_GetAttrString PyObject_SetAttrString PyObject_Dir PyObject_Str "
-    "PyObject_GetIter PyObject_GetItem PyObject_SetItem PyObject_RichCompareBool PyIter_Next PyNumber_Long "
-    "PyLong_AsLongLong PyLong_AsUnsignedLongLong PyFloat_AsDouble PyBool_FromLong PyBool_Type PyFloat_Type "
-    "PyComplex_Type PyCapsule_Type PyTuple_Type PyList_Type PyUnicode_Type PySuper_Type PyType_IsSubtype "
-    "PyDict_Type PyDict_New PyDict_Size PyDict_GetItemString PyDict_SetItemString PyDict_GetItem "
-    "PyDict_SetItem PyDict_Keys PyDict_Values PyDict_Contains PyErr_Clear PyErr_SetString PyErr_Occurred "
-    "PyExc_TypeError PyCapsule_New PyCapsule_GetPointer PyImport_ImportModule PyEval_GetBuiltins "
-    "PyEval_GetGlobals PyEval_GetLocals PyCFunction_NewEx PyErr_Fetch PyErr_NormalizeException "
-    "PyErr_GivenExceptionMatches PyErr_NewException PyExc_ArithmeticError PyExc_FloatingPointError "
-    "PyExc_OverflowError PyExc_ZeroDivisionError PyExc_AssertionError PyExc_OSError PyExc_IOError "
-    "PyExc_ValueError PyExc_EOFError PyExc_MemoryError PyExc_IndexError PyExc_KeyError Py_IncRef Py_DecRef");
-const char* kPython3 =
-    "PyBytes_Type PyUnicode_FromString PyComplex_AsCComplex PyUnicode_CompareWithASCIIString "
-    "PyUnicode_AsUTF8String PyBytes_AsStringAndSize PyBytes_FromStringAndSize PyModule_Create2 "
-    "Py_GetVersion PyErr_CheckSignals PyErr_Restore PyExc_Exception";
+const std::vector<std::string> kRequired = {ZELL_REQUIRED_NAMES(NAME_TEXT)};
+const char* kPython3 = ZELL_PYTHON3_NAMES(NAME_WORD) "Py_GetVersion";
 const char* kPython2 =
     "PyString_Type PyString_FromString PyComplex_AsCComplex PyString_AsString PyUnicodeUCS2_AsUTF8String "
     "PyString_AsStringAndSize PyString_FromStringAndSize Py_InitModule4_64 Py_GetVersion";

@@ -26,7 +26,7 @@ const size_t kTupleItems = 24;
 // Type object slots that the module fills.
 const size_t kTypeName = 24;     // tp_name
 const size_t kTypeDealloc = 48;  // tp_dealloc
-const size_t kTypeFlags = 168;   // tp_flags (8 bytes)
+const size_t kTypeFlags = 168;   // tp_flags (8 bytes; 4 and padding on Windows)
 const size_t kTypeFlagsSize = 8;
 const size_t kTypeMethods = 232;  // tp_methods
 const size_t kTypeNew = 312;      // tp_new

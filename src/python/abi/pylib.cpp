@@ -1,11 +1,9 @@
 #include "python/abi/pylib.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <cstdio>
 #include <string>
 
+#include "python/abi/attach.h"
 #include "runtime/error.h"
 
 namespace zell {
@@ -203,22 +201,6 @@ size_t headerOffsetOf(SymbolLookup lookup, void* context) {
   return 16;
 }
 
-void* dlLookup(void* handle, const char* name) { return dlsym(handle, name); }
-
-int findExporter(dl_phdr_info* info, size_t, void* out) {
-  // The main program comes first and has an empty name; dlopen(nullptr)
-  // gives its handle.
-  const char* name = info->dlpi_name && info->dlpi_name[0] ? info->dlpi_name : nullptr;
-  void* handle = dlopen(name, RTLD_LAZY | RTLD_NOLOAD);
-  if (!handle) return 0;
-  if (!dlsym(handle, "PyModule_AddObject")) {
-    dlclose(handle);
-    return 0;
-  }
-  *static_cast<void**>(out) = handle;  // kept open for the life of the process
-  return 1;
-}
-
 }  // namespace
 
 void readVersion(SymbolLookup lookup, void* context, PyLib& lib) {
@@ -249,10 +231,11 @@ bool havePyLib() { return loaded; }
 
 void findPythonDLL() {
   if (loaded) return;
-  void* handle = nullptr;
-  dl_iterate_phdr(findExporter, &handle);
-  if (!handle) raiseValue("Could not find libpython");
-  pyLib = loadPyLib(dlLookup, handle);
+  // Every interpreter library exports PyModule_AddObject; no other
+  // library is expected to.
+  void* handle = attach::findExporter("PyModule_AddObject");
+  if (!handle) raiseValue(attach::kNoInterpreter);
+  pyLib = loadPyLib(attach::lookup, handle);
   pyLib.handle = handle;
   loaded = true;
 }
@@ -265,7 +248,7 @@ void attachThread() {
     raise(ErrorKind::AssertionDefect, "unsupported interpreter major version " + std::to_string(pyLib.major));
 }
 
-void* lookupInInterpreter(const char* name) { return dlsym(pyLib.handle, name); }
+void* lookupInInterpreter(const char* name) { return attach::lookup(pyLib.handle, name); }
 
 }  // namespace py
 }  // namespace zell

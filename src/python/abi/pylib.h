@@ -166,9 +166,9 @@ void readVersion(SymbolLookup lookup, void* context, PyLib& lib);
 extern PyLib pyLib;
 bool havePyLib();
 
-// Makes sure pyLib exists, taking the first object loaded in the process
-// (main program first) that exports PyModule_AddObject. ValueError "Could
-// not find libpython" when none does.
+// Makes sure pyLib exists, taking the first library loaded in the process
+// that exports PyModule_AddObject (attach.h). ValueError "Could not find
+// libpython" ("Could not find pythonXX.dll" on Windows) when none does.
 void findPythonDLL();
 
 // Attaches the calling thread (once per thread): makes sure pyLib exists and

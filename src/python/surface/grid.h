@@ -5,8 +5,6 @@
 // its own.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <string>
@@ -16,6 +14,7 @@
 #include "python/abi/pyref.h"
 #include "python/calls/errors.h"
 #include "runtime/interrupts.h"
+#include "runtime/memory.h"
 
 namespace zell {
 namespace py {
@@ -87,9 +86,8 @@ class Grid {
   // A grid that needs more memory than the machine has cannot succeed;
   // refusing it beats being stopped by the system halfway through.
   static void refuseBeyondMemory(uint64_t cells) {
-    long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) return;
-    if (cells > static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / sizeof(void*))
+    uint64_t memory = physicalMemoryBytes();
+    if (memory > 0 && cells > memory / sizeof(void*))
       raise(ErrorKind::OutOfMemDefect,
             "a window of " + std::to_string(cells) + " cells does not fit in memory");
   }

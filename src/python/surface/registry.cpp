@@ -12,10 +12,13 @@ namespace py {
 namespace {
 
 // Type flags by interpreter: 2.x needs its feature bits, 3.x before 3.10
-// its default bit, and 3.10 on wants none.
-unsigned long typeFlags() {
-  if (pyLib.major == 2) return 0x201EBul;
-  if (pyLib.major == 3 && pyLib.minor < 10) return 1ul << 18;
+// its default bit, and 3.10 on wants none. Eight bytes: the interpreter's
+// unsigned long on 64-bit Linux and macOS; on 64-bit Windows a four-byte
+// field and the four bytes of padding that follow it, which little-endian
+// order fills with the same value.
+uint64_t typeFlags() {
+  if (pyLib.major == 2) return 0x201EB;
+  if (pyLib.major == 3 && pyLib.minor < 10) return uint64_t{1} << 18;
   return 0;
 }
 

@@ -1,0 +1,23 @@
+#include "runtime/memory.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace zell {
+
+uint64_t physicalMemoryBytes() {
+#ifdef _WIN32
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+#else
+  long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+#endif
+}
+
+}  // namespace zell
