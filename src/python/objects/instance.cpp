@@ -23,18 +23,8 @@ void releaseNative(NativeHeader* h) noexcept {
   if (--h->refs == 0) h->cls->destroy(h);
 }
 
-void initPyHeader(Object* o, Object* type) {
-  auto* base = reinterpret_cast<unsigned char*>(o) + pyLib.headerOffset;
-  Ssize count = 1;
-  std::memcpy(base + layout::kObjectRefcnt, &count, sizeof count);
-  std::memcpy(base + layout::kObjectType, &type, sizeof type);
-}
-
-InstanceRef toInstance(Object* o, const ClassDesc& expected) {
-  Object* type = typeOf(o);
-  // The interpreter hands every method an instance of its own class.
-  if (type != expected.pyType && !classOfType(type))
-    raiseValue(std::string("Cannot convert python object to ") + expected.name);
+InstanceRef toOtherInstance(Object* o, const ClassDesc& expected) {
+  if (!classOfType(typeOf(o))) raiseValue(std::string("Cannot convert python object to ") + expected.name);
   InstanceRef ref(headerOf(o));
   if (ref.get()->cls != &expected) raiseObjectConversion();
   return ref;

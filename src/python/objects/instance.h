@@ -61,7 +61,12 @@ const ClassDesc* classOfType(Object* type);
 void registerClassForLookup(const ClassDesc* cls);
 
 // Writes the interpreter's header of a new instance: count 1, its type.
-void initPyHeader(Object* o, Object* type);
+inline void initPyHeader(Object* o, Object* type) {
+  auto* base = reinterpret_cast<unsigned char*>(o) + pyLib.headerOffset;
+  Ssize count = 1;
+  std::memcpy(base + layout::kObjectRefcnt, &count, sizeof count);
+  std::memcpy(base + layout::kObjectType, &type, sizeof type);
+}
 
 // Blocks of released instances of one class, kept for the next ones: a
 // loop that makes and drops a climber per point then reuses one block
@@ -145,7 +150,12 @@ class InstanceRef {
 
 // The instance behind `o`, which must be of class `expected`: any other
 // object raises "Cannot convert python object to <class>".
-InstanceRef toInstance(Object* o, const ClassDesc& expected);
+InstanceRef toOtherInstance(Object* o, const ClassDesc& expected);
+inline InstanceRef toInstance(Object* o, const ClassDesc& expected) {
+  // The interpreter hands every method an instance of its own class.
+  if (typeOf(o) == expected.pyType && headerOf(o)->cls == &expected) return InstanceRef(headerOf(o));
+  return toOtherInstance(o, expected);
+}
 
 }  // namespace py
 }  // namespace zell
