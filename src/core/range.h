@@ -124,19 +124,16 @@ class WindowWalk {
     if (level == 1) return visitCells(set, key, inside, store);
     // The children lie at level 1 or above, where only a child with
     // children of its own leads to cells: the others, most of a sparse
-    // tree, are passed over here, and the sets of the rest are fetched
-    // before they are visited.
-    int next[ChildSet<D>::kCount];
-    int count = 0;
+    // tree, are passed over, and the sets of the rest are fetched first.
+    // Whether a child has children is read when the walk reaches it: code
+    // run while an earlier sibling was walked may have given it some.
+    for (int c = 0; c < ChildSet<D>::kCount; ++c)
+      if (Children<D> below = set.child(c)->children) __builtin_prefetch(below.set());
+    uint64_t half = uint64_t{1} << (level - 1);
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
       const Node<D>* child = set.child(c);
-      if (!child->children) continue;
-      __builtin_prefetch(child->children.set());
-      next[count++] = c;
+      if (child->children) visit(child, childKey(key, c, half), level - 1, inside, store);
     }
-    uint64_t half = uint64_t{1} << (level - 1);
-    for (int i = 0; i < count; ++i)
-      visit(set.child(next[i]), childKey(key, next[i], half), level - 1, inside, store);
   }
 
   // The level-0 children of a node at level 1, most of the nodes a dense

@@ -81,6 +81,80 @@ def window_while_the_collector_reloads():
         gc.collect()
 
 
+def collector_during_a_window_build():
+    """A finalizer run by the collector while a window's rows are made looks for a list holding only the
+    default and empties it: it finds none, and the window is whole."""
+    default, found, building = object(), [], [True]
+
+    class Trap(object):
+        def __init__(self):
+            self.cycle = self
+
+        def __del__(self):
+            if not building[0]:
+                return
+            lists = [r for r in gc.get_referrers(default) if type(r) is list and r == [default]]
+            found.extend(map(len, lists))
+            for r in lists:
+                del r[:]
+            Trap()  # again at the next collection
+
+    tree, old = zell.newZell2D(1.0, default), gc.get_threshold()
+    tree.createNodeByCoord([150.5, 5.5]).setData("p")
+    gc.collect()
+    gc.set_threshold(20)
+    Trap()
+    rows = tree.getRange([0.0, 0.0], [199.0, 9.0])
+    building[0] = False
+    gc.set_threshold(*old)
+    gc.collect()
+    assert [len(r) for r in rows] == [10] * 200 and sum(x is default for r in rows for x in r) == 1999, found
+    assert rows[150][5] == "p"
+
+
+def signal_handler_during_a_window_walk():
+    """A signal handler run while a window is walked replaces every payload (their objects die) and stores
+    payloads ahead of the walk: each cell holds what the walk met, and what was stored ahead is met."""
+    n, ahead = 51200, [51300, 52000, 56000, 64000]
+
+    class Box(object):
+        __slots__ = ("i",)
+
+        def __init__(self, i):
+            self.i = i
+
+    def handler(*_):
+        ran.append(inside[0])
+        for i in range(n):
+            tree.getNodeByCoord([i + 0.5]).setData(i)
+        for k in ahead:
+            tree.createNodeByCoord([k + 0.5]).setData("H")
+
+    class Last(object):  # the last corner arms the timer once every other argument is read
+        def __init__(self, delay):
+            self.delay = delay
+
+        def __float__(self):
+            signal.setitimer(signal.ITIMER_REAL, self.delay, 0)
+            return 65536.0
+
+    signal.signal(signal.SIGALRM, handler)
+    try:
+        for delay in (2e-4, 5e-5, 1e-3, 1e-5, 3e-3):  # until the handler runs inside the walk
+            tree, ran, inside = zell.newZell1D(1.0, "d"), [], [True]
+            [tree.createNodeByCoord([i + 0.5]).setData(Box(i)) for i in range(n)]
+            rows = tree.getRange([0.0], [Last(delay)])
+            inside[0] = False
+            time.sleep(0.01)
+            assert all(r == i or (type(r) is Box and r.i == i) for i, r in enumerate(rows[:n]))
+            if ran == [True]:
+                assert [rows[k] for k in ahead] == ["H"] * len(ahead), [rows[k] for k in ahead]
+                break
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+
+
 def save_while_pickling_grows_the_tree():
     """Pickling a payload grows the tree the save is walking: the save is the tree as it began."""
     tree, copy = tree_of("dflt", "at 0.5", Reduce(lambda: (tree.coordToKey([-5.0]), (str, ("p",)))[1])), zell.Zell1()

@@ -58,8 +58,10 @@ class Grid {
       if (pyLib.PyList_SetItem(list, index[D - 1], payload) != 0) raisePythonError();
       return;
     }
+    // The reference is taken now: until the batch is written, the walk may
+    // run code that drops the node's payload.
+    incRef(payload);
     __builtin_prefetch(list);
-    __builtin_prefetch(payload, 1);
     pending_[pendingCount_++] = Pending{list, index[D - 1], payload};
     if (pendingCount_ == kBatch) flush();
   }
@@ -68,6 +70,7 @@ class Grid {
   // lists let go of their items.
   ~Grid() {
     if (replaced_ && !immortal(fallback_.get())) *countOf(fallback_.get()) -= replaced_;
+    for (int i = 0; i < pendingCount_; ++i) decRef(pending_[i].object);
   }
 
   // The whole grid, with every list known to the collector again.
@@ -120,7 +123,6 @@ class Grid {
       __builtin_prefetch(slots[i], 1);
     }
     for (int i = 0; i < pendingCount_; ++i) {
-      incRef(pending_[i].object);
       Object* old = std::exchange(*slots[i], pending_[i].object);
       if (old == fallback_.get())
         ++replaced_;  // the default's count drops once, at the end
@@ -138,18 +140,19 @@ class Grid {
     return list.release();
   }
 
-  // A row of the default: the interpreter's repetition of [default] where
-  // it offers one, else each item written in turn.
+  // A row of the default: where lists are filled in place, the
+  // interpreter's repetition of [default], a list the collector does not
+  // see either; else each item written in turn.
   Object* innermost() {
     Object* fallback = fallback_.get();
     int64_t size = extent_[D - 1];
     poll_.step(size);
     PyRef row;
-    if (size > 0 && pyLib.PySequence_Repeat) {  // a list with items has a default to fill them with
+    if (size > 0 && pyLib.inPlace && pyLib.PySequence_Repeat) {  // items need a default to repeat
       if (!single_) {
-        single_ = PyRef::steal(checked(pyLib.PyList_New(1)));
+        single_ = PyRef::steal(newList(1));
         incRef(fallback);
-        pyLib.PyList_SetItem(single_.get(), 0, fallback);
+        fillNewList(single_.get(), 0, fallback);
       }
       row = PyRef::steal(checked(pyLib.PySequence_Repeat(single_.get(), static_cast<Ssize>(size))));
       keptFromCollector(row.get());
