@@ -17,9 +17,9 @@ pytestmark = pytest.mark.skipif(sys.version_info < (3, 11), reason="pack_wheel.p
 
 @pytest.fixture(scope="module")
 def pack_wheel():
-    spec = importlib.util.spec_from_file_location("pack_wheel", os.path.join(ROOT, ".ci", "pack_wheel.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("pack_wheel", os.path.join(ROOT, ".ci", "pack_wheel.py"))
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
