@@ -89,12 +89,8 @@ assert os.path.isfile(os.path.join(here, "zell_dim_1_2_3_4-stubs", "__init__.pyi
 # Fresh venvs of the oldest and the newest 3.x interpreter install the
 # wheel with pip, as a user would, and pass the compatibility script.
 check_native() {
-  local wheel="$1" threes=() target venv
-  for candidate in "${INTERPRETERS[@]}"; do
-    clean_python "$candidate" -c 'import sys; sys.exit(sys.version_info[0] != 3)' && threes+=("$candidate")
-  done
-  [ "${#threes[@]}" -ge 1 ] || threes=("$(command -v python3)")
-  for target in "${threes[0]}" "${threes[-1]}"; do
+  local wheel="$1" target venv
+  for target in "${OLDEST_AND_NEWEST_THREE[@]}"; do
     venv="$(mktemp -d "$work/venv.XXXX")"
     clean_python "$target" -m venv "$venv"
     # The pip of 3.6 (18.1) knows neither manylinux tag; 20.3 knows both,

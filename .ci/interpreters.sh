@@ -25,3 +25,13 @@ clean_python() {
   env -u PYTHONHOME -u PYTHONPATH -u PYTHONSTARTUP -u PYTHONUSERBASE \
       -u PYTHONNOUSERSITE -u PYTHONSAFEPATH -u VIRTUAL_ENV -u LD_PRELOAD "$@"
 }
+
+# The oldest and the newest 3.x interpreter, in OLDEST_AND_NEWEST_THREE
+# (python3 when pyenv has none).
+threes=()
+for candidate in "${INTERPRETERS[@]}"; do
+  clean_python "$candidate" -c 'import sys; sys.exit(sys.version_info[0] != 3)' && threes+=("$candidate")
+done
+[ "${#threes[@]}" -ge 1 ] || threes=("$(command -v python3)")
+OLDEST_AND_NEWEST_THREE=("${threes[0]}" "${threes[-1]}")
+unset threes

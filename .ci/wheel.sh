@@ -20,12 +20,7 @@ case "$(basename "$wheel")" in
   *) echo "FAIL: the wheel's tags do not name every interpreter it serves"; exit 1 ;;
 esac
 
-threes=()
-for candidate in "${INTERPRETERS[@]}"; do
-  clean_python "$candidate" -c 'import sys; sys.exit(sys.version_info[0] != 3)' && threes+=("$candidate")
-done
-[ "${#threes[@]}" -ge 1 ] || threes=("$(command -v python3)")
-for target in "${threes[0]}" "${threes[-1]}"; do
+for target in "${OLDEST_AND_NEWEST_THREE[@]}"; do
   env_dir="$(mktemp -d "$dist/env.XXXX")"
   clean_python "$target" -m venv "$env_dir"
   clean_python "$env_dir/bin/python" -m pip install -q "$wheel"
