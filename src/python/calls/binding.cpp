@@ -69,8 +69,7 @@ void refuseUnexpectedKeyword(Object* kwargs, const Params& params, const char* n
 void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* name) {
   // A callable without parameters ignores whatever it is given.
   if (params.count == 0) return;
-  ItemsView view;
-  Ssize positional = !args ? 0 : viewItems(args, view) ? view.size : pyLib.PyTuple_Size(args);
+  Ssize positional = args ? pyLib.PyTuple_Size(args) : 0;
   Ssize keywords = kwargs ? pyLib.PyDict_Size(kwargs) : 0;
   Ssize given = positional + keywords;
   bool countOk = params.required < params.count ? given >= params.required && given <= params.count
@@ -97,12 +96,7 @@ void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* 
 
 PyRef fetchArg(Object* args, Object* kwargs, int index, const char* name) {
   Object* found = nullptr;
-  ItemsView view;
-  if (args && viewItems(args, view)) {
-    if (index < view.size) found = view.items[index];
-  } else if (args && index < pyLib.PyTuple_Size(args)) {
-    found = pyLib.PyTuple_GetItem(args, index);
-  }
+  if (args && index < pyLib.PyTuple_Size(args)) found = pyLib.PyTuple_GetItem(args, index);
   if (!found && kwargs) found = pyLib.PyDict_GetItemString(kwargs, name);
   return PyRef::borrow(found);
 }
