@@ -268,6 +268,8 @@ def bench_serialize(zell, cfg, rows):
     rows.append(row(label, best["ours"], "pickle.loads of pure-Python tree", best["pytree"]))
     rows.append(row(label, best["ours"], "pickle.loads per payload only", best["floor"], **UNPICKLE_ONLY))
 
+    bench_pickled_payloads(zell, cfg, rows)
+
     progress("copies, D = 3")
     best, out = race([
         Contender("copy", lambda _: copy.copy(ours)),
@@ -278,6 +280,36 @@ def bench_serialize(zell, cfg, rows):
     for name, how in (("copy", "copy.copy"), ("deepcopy", "copy.deepcopy")):
         rows.append(row("%s D=3, %d level-0 nodes" % (how, level0), best[name], "deserialize(serialize())",
                         best["bytes"]))
+
+
+def bench_pickled_payloads(zell, cfg, rows):
+    """The same tree with short strings for payloads: the module pickles booleans, small ints and floats
+    itself, strings go through pickle.dumps and pickle.loads, so these rows show what the structure costs
+    beside the calls it makes."""
+    bx, by, bz = cfg["block"]
+    ours, payloads = zell.newZell3D(1.0, None), []
+    for i in range(bx):
+        for j in range(by):
+            for k in range(bz):
+                c = ours.createNodeByCoord([i + 0.5, j + 0.5, k + 0.5])
+                if (i + j + k) % 2 == 0:
+                    payloads.append("p%d" % len(payloads))
+                    c.setData(payloads[-1])
+    progress("serialize and deserialize, string payloads")
+    best, out = race([
+        Contender("ours", lambda _: ours.serialize()),
+        Contender("floor", lambda _: list(map(pickle.dumps, payloads))),
+    ], cfg["repeats"])
+    saved, pickled = out["ours"], out["floor"]
+    label = "serialize D=3, %d level-0 nodes, str payloads" % (bx * by * bz)
+    rows.append(row(label, best["ours"], "pickle.dumps per payload only", best["floor"]))
+    best, out = race([
+        Contender("ours", lambda t: (t.deserialize(saved), t)[1], lambda: zell.newZell3(1.0)),
+        Contender("floor", lambda _: list(map(pickle.loads, pickled))),
+    ], cfg["repeats"])
+    same("string payloads after loading", out["ours"].serialize(), saved)
+    rows.append(row(label.replace("serialize", "deserialize"), best["ours"], "pickle.loads per payload only",
+                    best["floor"]))
 
 
 # The call road ---------------------------------------------------------------

@@ -154,6 +154,9 @@ const Row kRows[] = {
     OPT(PyObject_GC_Track),
     OPT(PyObject_GC_UnTrack),
     OPT(PySequence_Repeat),
+    // Payloads of the simplest types pickled and unpickled natively.
+    OPT(PyLong_Type),
+    OPT(PyLong_AsLongLongAndOverflow),
 };
 
 #undef ENTRY

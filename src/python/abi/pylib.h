@@ -139,6 +139,9 @@ struct PyLib {
   // optional: rows of one repeated item, made as the interpreter's own
   // list repetition makes them
   Object* (*PySequence_Repeat)(Object*, Ssize);
+  // optional: exact ints read without an error on overflow
+  Object* PyLong_Type;
+  long long (*PyLong_AsLongLongAndOverflow)(Object*, int*);
 
   // Counts changed in place and lists filled in place, on the interpreters
   // whose object header the layout check proves: not a debug build (its

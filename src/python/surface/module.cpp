@@ -15,6 +15,8 @@ namespace zell {
 namespace py {
 
 Object* pickleModule = nullptr;
+Object* builtinDumps = nullptr;
+Object* builtinLoads = nullptr;
 
 namespace {
 
@@ -75,6 +77,16 @@ Object* importModule(const char* name) {
   return module;
 }
 
+// The pickler's own functions, when the interpreter has that module; the
+// module stays imported for the life of the process, as pickle does.
+void findBuiltinPickler() {
+  Object* module = pyLib.PyImport_ImportModule("_pickle");
+  if (!module) return pyLib.PyErr_Clear();
+  builtinDumps = pyLib.PyObject_GetAttrString(module, "dumps");
+  builtinLoads = pyLib.PyObject_GetAttrString(module, "loads");
+  if (!builtinDumps || !builtinLoads) pyLib.PyErr_Clear();
+}
+
 void retainObject(void* o) { incRef(static_cast<Object*>(o)); }
 void releaseObject(void* o) { decRef(static_cast<Object*>(o)); }
 
@@ -89,6 +101,7 @@ void checkInterrupts() {
 void registerModule() {
   if (registered) return;
   pickleModule = importModule("pickle");
+  findBuiltinPickler();
   payloadHooks = PayloadHooks{&retainObject, &releaseObject};
   interruptHook = &checkInterrupts;
   attachMethods<1>();

@@ -56,19 +56,72 @@ std::string_view bytesOf(Object* pickled, std::string& scratch) {
   return scratch;
 }
 
+// The value of a boolean, an exact int of 32 bits or an exact float; false
+// for any other object, subclasses included (their pickles name their class).
+bool scalarOf(Object* o, pickles::Scalar& value) {
+  Object* type = typeOf(o);
+  if (type == pyLib.PyLong_Type) {
+    int overflow = 0;
+    long long v = pyLib.PyLong_AsLongLongAndOverflow(o, &overflow);
+    if (overflow || v < INT32_MIN || v > INT32_MAX) return false;
+    value.kind = pickles::Scalar::Int;
+    value.integer = v;
+  } else if (type == pyLib.PyFloat_Type) {
+    value.kind = pickles::Scalar::Float;
+    value.real = pyLib.inPlace ? floatValue(o) : pyLib.PyFloat_AsDouble(o);
+  } else if (type == pyLib.PyBool_Type) {
+    value.kind = pickles::Scalar::Bool;
+    value.integer = pyLib.PyObject_IsTrue(o);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// A new reference to the object that pickle.loads makes of `value`.
+Object* objectOf(const pickles::Scalar& value) {
+  switch (value.kind) {
+    case pickles::Scalar::None:
+      return newNone();
+    case pickles::Scalar::Bool:
+      return checked(pyLib.PyBool_FromLong(static_cast<long>(value.integer)));
+    case pickles::Scalar::Int:
+      return checked(pyLib.PyLong_FromLongLong(value.integer));
+    case pickles::Scalar::Float:
+      return checked(pyLib.PyFloat_FromDouble(value.real));
+  }
+  return newNone();
+}
+
+// The highest protocol that the interpreter's own unpickler reads.
+int highestProtocol() { return pyLib.major < 3 ? 2 : pyLib.minor >= 8 ? 5 : pyLib.minor >= 4 ? 4 : 3; }
+
 }  // namespace
 
 PickleCodec::PickleCodec()
-    : dumps_(callableAttribute(pickleModule, "dumps")), loads_(callableAttribute(pickleModule, "loads")) {}
+    : dumps_(callableAttribute(pickleModule, "dumps")),
+      loads_(callableAttribute(pickleModule, "loads")),
+      scalarsDumped_(dumps_.get() == builtinDumps && pyLib.PyLong_Type && pyLib.PyLong_AsLongLongAndOverflow),
+      scalarsLoaded_(loads_.get() == builtinLoads && pyLib.PyLong_FromLongLong && pyLib.PyFloat_FromDouble
+                         ? highestProtocol()
+                         : 0) {}
 
 void PickleCodec::dump(void* object, msgpack::Writer& out) {
   Object* o = static_cast<Object*>(object);
   bool none = !o || o == pyLib.None;
   if (none && !none_.empty()) return out.string(none_);
+  pickles::Scalar scalar;
+  if (!none && scalarProtocol_ && scalarOf(o, scalar)) {
+    char bytes[pickles::kMaxPickle];
+    return out.string(bytes, pickles::write(scalarProtocol_, scalar, bytes));
+  }
   PyRef pickled = callWith(dumps_.get(), none ? pyLib.None : o);
   std::string scratch;
   std::string_view bytes = bytesOf(pickled.get(), scratch);
-  if (none) none_.assign(bytes.data(), bytes.size());
+  if (none) {
+    none_.assign(bytes.data(), bytes.size());
+    if (scalarsDumped_) scalarProtocol_ = pickles::protocolOf(none_);
+  }
   out.string(bytes);
 }
 
@@ -77,6 +130,8 @@ void PickleCodec::dump(void* object, msgpack::Writer& out) {
 // loads whatever interpreter wrote it.
 void* PickleCodec::load(std::string_view bytes) {
   if (isPickledNone(bytes)) return newNone();
+  pickles::Scalar scalar;
+  if (scalarsLoaded_ && pickles::read(bytes, scalarsLoaded_, scalar)) return objectOf(scalar);
   PyRef data =
       PyRef::steal(checked(pyLib.PyBytes_FromStringAndSize(bytes.data(), static_cast<Ssize>(bytes.size()))));
   return callWith(loads_.get(), data.get()).release();

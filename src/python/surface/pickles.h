@@ -1,10 +1,14 @@
 // Payloads travel as pickles: pickle.dumps on writing, pickle.loads on
 // reading. The pickle of None is made once per call and recognised on
-// reading without calling into Python.
+// reading without calling into Python. While pickle's functions are the
+// interpreter's own, booleans, exact ints of 32 bits and exact floats are
+// pickled and unpickled here, to the very bytes and objects those functions
+// give.
 #pragma once
 
 #include <string>
 
+#include "persist/scalar_pickles.h"
 #include "persist/tree_io.h"
 #include "python/abi/pyref.h"
 #include "python/calls/convert.h"
@@ -23,6 +27,12 @@ class PickleCodec : public PayloadCodec {
  private:
   PyRef dumps_, loads_;
   std::string none_;  // pickle.dumps(None)
+  // The protocol of none_ when scalars are pickled here, else 0.
+  int scalarProtocol_ = 0;
+  bool scalarsDumped_;
+  // The highest protocol the interpreter's unpickler reads when scalars
+  // are unpickled here, else 0.
+  int scalarsLoaded_;
 };
 
 // The whole tree, payloads pickled, as one MessagePack value; an object

@@ -1,0 +1,136 @@
+#include "persist/scalar_pickles.h"
+
+#include <cstring>
+
+namespace zell {
+namespace pickles {
+
+namespace {
+
+// Opcodes of the pickle format.
+constexpr uint8_t kProto = 0x80, kFrame = 0x95, kStop = '.';
+constexpr uint8_t kNone = 'N', kTrue = 0x88, kFalse = 0x89;
+constexpr uint8_t kInt1 = 'K', kInt2 = 'M', kInt4 = 'J', kFloat = 'G';
+constexpr int kFirstFramed = 4, kLowest = 2, kHighest = 5;
+constexpr size_t kFrameHeader = 9, kMinFramed = 4;
+
+uint64_t littleEndian(const uint8_t* p, int width) {
+  uint64_t v = 0;
+  for (int i = width - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+void putLittleEndian(uint64_t v, int width, uint8_t* out) {
+  for (int i = 0; i < width; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Opcode, argument and stop byte of `value`; returns their size.
+size_t body(const Scalar& value, uint8_t* out) {
+  size_t n = 0;
+  switch (value.kind) {
+    case Scalar::None:
+      out[n++] = kNone;
+      break;
+    case Scalar::Bool:
+      out[n++] = value.integer ? kTrue : kFalse;
+      break;
+    case Scalar::Int: {
+      // The pickler takes the smallest form: one unsigned byte, two, or
+      // four in two's complement.
+      uint64_t bits = static_cast<uint32_t>(static_cast<int32_t>(value.integer));
+      int width = bits > 0xffff ? 4 : bits > 0xff ? 2 : 1;
+      out[n++] = width == 4 ? kInt4 : width == 2 ? kInt2 : kInt1;
+      putLittleEndian(bits, width, out + n);
+      n += static_cast<size_t>(width);
+      break;
+    }
+    case Scalar::Float: {
+      uint64_t bits;
+      std::memcpy(&bits, &value.real, sizeof bits);
+      out[n++] = kFloat;
+      for (int i = 0; i < 8; ++i) out[n++] = static_cast<uint8_t>(bits >> (8 * (7 - i)));
+      break;
+    }
+  }
+  out[n++] = kStop;
+  return n;
+}
+
+// The scalar that `body` (opcode, argument, stop byte) holds.
+bool readBody(const uint8_t* p, size_t size, Scalar& value) {
+  static const struct {
+    uint8_t opcode;
+    size_t argument;
+  } kForms[] = {{kNone, 0}, {kTrue, 0}, {kFalse, 0}, {kInt1, 1}, {kInt2, 2}, {kInt4, 4}, {kFloat, 8}};
+  for (const auto& form : kForms) {
+    if (p[0] != form.opcode) continue;
+    if (size != form.argument + 2 || p[size - 1] != kStop) return false;
+    const uint8_t* arg = p + 1;
+    switch (form.opcode) {
+      case kNone:
+        value.kind = Scalar::None;
+        break;
+      case kTrue:
+      case kFalse:
+        value.kind = Scalar::Bool;
+        value.integer = form.opcode == kTrue;
+        break;
+      case kFloat: {
+        uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits = (bits << 8) | arg[i];
+        value.kind = Scalar::Float;
+        std::memcpy(&value.real, &bits, sizeof bits);
+        break;
+      }
+      default: {
+        int width = static_cast<int>(form.argument);
+        uint64_t bits = littleEndian(arg, width);
+        value.kind = Scalar::Int;
+        value.integer =
+            width == 4 ? static_cast<int64_t>(static_cast<int32_t>(bits)) : static_cast<int64_t>(bits);
+      }
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int protocolOf(std::string_view pickledNone) {
+  if (pickledNone.size() != 4) return 0;
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(pickledNone.data());
+  bool fits = p[0] == kProto && p[1] >= kLowest && p[1] <= kHighest && p[2] == kNone && p[3] == kStop;
+  return fits ? p[1] : 0;
+}
+
+size_t write(int protocol, const Scalar& value, char* out) {
+  uint8_t* p = reinterpret_cast<uint8_t*>(out);
+  p[0] = kProto;
+  p[1] = static_cast<uint8_t>(protocol);
+  uint8_t* rest = p + 2;
+  uint8_t framed[kMaxPickle];
+  size_t size = body(value, framed);
+  if (protocol >= kFirstFramed && size >= kMinFramed) {
+    *rest++ = kFrame;
+    putLittleEndian(size, 8, rest);
+    rest += 8;
+  }
+  std::memcpy(rest, framed, size);
+  return static_cast<size_t>(rest - p) + size;
+}
+
+bool read(std::string_view bytes, int highest, Scalar& value) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+  size_t size = bytes.size();
+  if (size < 4 || p[0] != kProto || p[1] < kLowest || p[1] > kHighest || p[1] > highest) return false;
+  size_t start = 2;
+  if (p[2] == kFrame) {
+    if (p[1] < kFirstFramed || size < start + kFrameHeader + 2) return false;
+    if (littleEndian(p + 3, 8) != size - start - kFrameHeader) return false;
+    start += kFrameHeader;
+  }
+  return readBody(p + start, size - start, value);
+}
+
+}  // namespace pickles
+}  // namespace zell
