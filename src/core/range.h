@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "core/tree.h"
 #include "runtime/interrupts.h"
@@ -92,7 +93,7 @@ class WindowWalk {
     for (uint64_t from = window_.first[0];; from = last_[0] + 1) {
       first_[0] = from;
       last_[0] = window_.last[0] - from < band ? window_.last[0] : from + band - 1;
-      visit(root, Key<D>{}, depth, false, store);
+      if (band != UINT64_MAX || !visitLevels(root, depth, store)) visit(root, Key<D>{}, depth, false, store);
       if (last_[0] == window_.last[0]) return;
       if (stored_ * 8 < kBandCells) band = UINT64_MAX;
     }
@@ -101,20 +102,25 @@ class WindowWalk {
  private:
   static constexpr uint64_t kBandCells = 4096;  // cells of the result per band
 
-  // `inside`: the node lies inside the band on every axis, so none of its
-  // subtree needs checking.
+  // False when the node at `key` and `level` lies outside the band; else
+  // `inside` tells whether it lies inside on every axis, so that none of
+  // its subtree needs checking.
+  bool overlaps(const Key<D>& key, int64_t level, bool& inside) const {
+    if (inside) return true;
+    // The node covers the keys key .. key + span on every axis.
+    uint64_t span = level >= 64 ? UINT64_MAX : (uint64_t{1} << level) - 1;
+    inside = true;
+    for (int i = 0; i < D; ++i) {
+      if (key[i] > last_[i] || key[i] + span < first_[i]) return false;
+      inside &= first_[i] <= key[i] && key[i] + span <= last_[i];
+    }
+    return true;
+  }
+
   template <class Store>
   void visit(const Node<D>* node, const Key<D>& key, int64_t level, bool inside, Store& store) {
     poll_.step();
-    if (!inside) {
-      // The node covers the keys key .. key + span on every axis.
-      uint64_t span = level >= 64 ? UINT64_MAX : (uint64_t{1} << level) - 1;
-      inside = true;
-      for (int i = 0; i < D; ++i) {
-        if (key[i] > last_[i] || key[i] + span < first_[i]) return;
-        inside &= first_[i] <= key[i] && key[i] + span <= last_[i];
-      }
-    }
+    if (!overlaps(key, level, inside) || walkedBefore(key, level)) return;
     if (level == 0) {
       if (node->data.has()) store(indexOf(key), node->data.get()), ++stored_;
       return;
@@ -134,6 +140,93 @@ class WindowWalk {
       const Node<D>* child = set.child(c);
       if (child->children) visit(child, childKey(key, c, half), level - 1, inside, store);
     }
+  }
+
+  // A child set met by the walk by levels, with its parent's key.
+  struct Pending {
+    Children<D> set;
+    Key<D> key;
+    bool inside;
+  };
+
+  // The same walk taken a level at a time, for windows whose cells are
+  // mostly empty: every set of a level is known before the first is read,
+  // so each is fetched well ahead of its turn, where a walk in depth meets
+  // its cache misses one after another. Within a level the sets come in
+  // the order of their parents, so cells are still met in Morton order.
+  //
+  // Nodes of the levels above are all behind such a walk, so a subtree
+  // that code run by the walk adds anywhere would be missed. When the tree
+  // gains nodes, the walk stops and returns false; the walk in depth then
+  // takes over behind the last set of cells taken (resume_), and meets
+  // every node when it reaches it.
+  template <class Store>
+  bool visitLevels(const Node<D>* root, int64_t depth, Store& store) {
+    bool inside = false;
+    if (depth == 0 || !overlaps(Key<D>{}, depth, inside)) return false;
+    size_t shape = tree_.store.count();
+    std::vector<Pending> level{{root->children, Key<D>{}, inside}}, below;
+    for (int64_t at = depth - 1; !level.empty() && level[0].set; --at) {
+      below.clear();
+      for (size_t i = 0; i < level.size(); ++i) {
+        if (i + kAhead < level.size()) __builtin_prefetch(level[i + kAhead].set.set());
+        Pending p = level[i];
+        if (at == 0) {
+          // The payloads, which the store is about to count, are fetched
+          // too, from sets that arrived a while ago.
+          if (i + kAhead / 2 < level.size()) prefetchPayloads(level[i + kAhead / 2].set);
+          visitCells(p.set, p.key, p.inside, store);
+          if (tree_.store.count() != shape) return resumeAfter(p.key);
+          continue;
+        }
+        uint64_t half = uint64_t{1} << at;
+        for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+          poll_.step();
+          Pending child{p.set.child(c)->children, childKey(p.key, c, half), p.inside};
+          if (child.set && overlaps(child.key, at, child.inside)) below.push_back(child);
+        }
+        if (tree_.store.count() != shape) return false;  // no cell taken yet
+      }
+      level.swap(below);
+    }
+    return true;
+  }
+
+  // The walk in depth passes over the level-1 nodes up to `key` in Morton
+  // order, whose cells the walk by levels took.
+  bool resumeAfter(const Key<D>& key) {
+    resuming_ = true;
+    resume_ = key;
+    return false;
+  }
+  // Whether every level-1 node below the node at `key` and `level` (1 or
+  // above) was walked before, by the walk by levels.
+  bool walkedBefore(const Key<D>& key, int64_t level) const {
+    if (!resuming_ || level == 0) return false;
+    Key<D> last = key;  // the node's last level-1 node
+    uint64_t reach = level >= 64 ? UINT64_MAX - 1 : (uint64_t{1} << level) - 2;
+    for (int i = 0; i < D; ++i) last[i] += reach;
+    return !mortonBefore(resume_, last);
+  }
+  // Morton order: the axis with the highest differing bit decides, and at
+  // equal bits the higher axis (child numbers put axis 0 lowest).
+  static bool mortonBefore(const Key<D>& a, const Key<D>& b) {
+    int axis = -1;
+    uint64_t highest = 0;
+    for (int i = 0; i < D; ++i) {
+      uint64_t differ = a[i] ^ b[i];
+      if (differ && !(differ < highest && differ < (differ ^ highest))) {
+        axis = i;
+        highest = differ;
+      }
+    }
+    return axis >= 0 && a[axis] < b[axis];
+  }
+  static constexpr size_t kAhead = 16;  // sets fetched ahead of the one read
+
+  static void prefetchPayloads(Children<D> set) {
+    for (int c = 0; c < ChildSet<D>::kCount; ++c)
+      if (void* object = set.child(c)->data.get()) __builtin_prefetch(object, 1);
   }
 
   // The level-0 children of a node at level 1, most of the nodes a dense
@@ -181,6 +274,8 @@ class WindowWalk {
   const Window<D>& window_;
   Key<D> first_{}, last_{};  // the band being walked
   uint64_t stored_ = 0;      // payloads stored so far
+  bool resuming_ = false;    // the walk in depth takes over from the one by levels
+  Key<D> resume_{};
   InterruptPoll poll_;
 };
 

@@ -280,6 +280,44 @@ def ctrl_c_stops_long_operations():
 
 
 # Every documented function of this file is a case.
+def signal_handler_during_a_sparse_window_walk():
+    """A window whose first rows are empty is walked a level at a time. A signal handler run by that walk,
+    above the cells or among them, replaces payloads and gives cells to parts of the tree that had none:
+    every cell holds what it held before or after, and what was stored ahead of the walk is met."""
+    start, block, ahead = 4096, 1 << 17, [200000, 300000, (1 << 19) - 1]
+
+    def handler(*_):
+        ran.append(inside[0])
+        if len(ran) < act:  # the walk checks for signals every 100000 nodes: the first check comes above the cells,
+            return signal.setitimer(signal.ITIMER_REAL, 1e-5)  # the third among them
+        if len(ran) == act:
+            for i in range(start, start + block):
+                tree.getNodeByCoord([i + 0.5]).setData(-i)
+            for k in ahead:
+                tree.createNodeByCoord([k + 0.5]).setData("H")
+
+    class Last(object):  # arms the timer once every other argument is read; the walk comes later
+        def __float__(self):
+            signal.setitimer(signal.ITIMER_REAL, 1e-4)
+            return (1 << 19) - 1.0
+
+    signal.signal(signal.SIGALRM, handler)
+    try:
+        for act in (1, 3):
+            tree, ran, inside = zell.newZell1D(1.0, "d"), [], [True]
+            [tree.createNodeByCoord([i + 0.5]).setData(i) for i in range(start, start + block)]
+            rows = tree.getRange([0.0], [Last()])
+            inside[0] = False
+            signal.setitimer(signal.ITIMER_REAL, 0)
+            assert ran[:act] == [True] * act, ran
+            assert all(rows[i] in (i, -i) for i in range(start, start + block))
+            assert [rows[k] for k in ahead] == ["H"] * len(ahead), (act, [rows[k] for k in ahead])
+            assert rows[:start] == ["d"] * start, (act, [(i, r) for i, r in enumerate(rows[:start]) if r != "d"][:4])
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+
+
 CASES = [f for name, f in sorted(globals().items()) if getattr(f, "__module__", 0) == __name__ and f.__doc__]
 
 if __name__ == "__main__":

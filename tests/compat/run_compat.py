@@ -326,6 +326,19 @@ def random_operations(rng, steps=25):
     same(tree.getClimber(), model.climber(), deep=True)
 
 
+def check_sparse_windows(seed=0):
+    """Sparse windows, walked a level at a time, against the model cell by cell, with cells on every side."""
+    rng = random.Random(seed)
+    for d, side in zip(DIMS, (30000, 150, 28, 13)):
+        tree, model = ctor(d, "AD")(1.0, [0.0] * d, "d"), TreeModel(d, 1.0, [0.0] * d, "d")
+        for i in range(int(side ** d * 0.02)):
+            key = [rng.randint(0, side + 2) for _ in range(d)]
+            tree.createNodeByKey(key).setData(i)
+            model.walk(model.coord_to_key([float(k) for k in key]), 0, True).node.data = i
+        lo, hi = [1.5] * d, [side - 0.5] * d  # the origin's cell is left out, and the cells beyond the last
+        assert tree.getRange(lo, hi) == model.range(lo, hi), d
+
+
 def check_random(cases=200):
     for seed in range(int(cases)):
         random_operations(random.Random(seed))
@@ -405,7 +418,7 @@ def check_scalar_pickles():
 
 
 CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,
-          check_scalar_pickles]
+          check_sparse_windows, check_scalar_pickles]
 
 if __name__ == "__main__":
     failed, checks = [], [saved_trees] if sys.argv[1:2] in (["write"], ["read"]) else CHECKS
