@@ -87,13 +87,18 @@ class WindowWalk {
     NodeWalk<D> walk(tree_);
     const Node<D>* root = tree_.root;
     int64_t depth = tree_.depth;
+    // A load keeps the root node and gives it new children. Every band
+    // starts from the children the root had when the walk began (a load
+    // parks them until the walk ends), so that the whole walk reads one
+    // tree, the one whose geometry the window was measured in.
+    Children<D> top = depth > 0 ? root->children : Children<D>();
     first_ = window_.first;
     last_ = window_.last;
     uint64_t band = bandHeight();
     for (uint64_t from = window_.first[0];; from = last_[0] + 1) {
       first_[0] = from;
       last_[0] = window_.last[0] - from < band ? window_.last[0] : from + band - 1;
-      if (band != UINT64_MAX || !visitLevels(root, depth, store)) visit(root, Key<D>{}, depth, false, store);
+      if (band != UINT64_MAX || !visitLevels(top, depth, store)) visitRoot(root, top, depth, store);
       if (last_[0] == window_.last[0]) return;
       if (stored_ * 8 < kBandCells) band = UINT64_MAX;
     }
@@ -117,16 +122,28 @@ class WindowWalk {
     return true;
   }
 
+  // The root, a level-0 cell itself in a tree of depth 0, else `top`.
+  template <class Store>
+  void visitRoot(const Node<D>* root, Children<D> top, int64_t depth, Store& store) {
+    poll_.step();
+    if (depth > 0) return visitSet(top, Key<D>{}, depth, false, store);
+    bool inside = false;
+    if (overlaps(Key<D>{}, 0, inside) && root->data.has())
+      store(indexOf(Key<D>{}), root->data.get()), ++stored_;
+  }
+
+  // A node at level 1 or above, and what lies below it. Its children are
+  // read after the walk has asked for interrupts: code run then may have
+  // given it some.
   template <class Store>
   void visit(const Node<D>* node, const Key<D>& key, int64_t level, bool inside, Store& store) {
     poll_.step();
-    if (!overlaps(key, level, inside) || walkedBefore(key, level)) return;
-    if (level == 0) {
-      if (node->data.has()) store(indexOf(key), node->data.get()), ++stored_;
-      return;
-    }
-    Children<D> set = node->children;
-    if (!set) return;
+    visitSet(node->children, key, level, inside, store);
+  }
+  // The children `set` of the node at `key` and `level` (1 or above).
+  template <class Store>
+  void visitSet(Children<D> set, const Key<D>& key, int64_t level, bool inside, Store& store) {
+    if (!set || !overlaps(key, level, inside) || walkedBefore(key, level)) return;
     if (level == 1) return visitCells(set, key, inside, store);
     // The children lie at level 1 or above, where only a child with
     // children of its own leads to cells: the others, most of a sparse
@@ -161,11 +178,11 @@ class WindowWalk {
   // takes over behind the last set of cells taken (resume_), and meets
   // every node when it reaches it.
   template <class Store>
-  bool visitLevels(const Node<D>* root, int64_t depth, Store& store) {
+  bool visitLevels(Children<D> top, int64_t depth, Store& store) {
     bool inside = false;
-    if (depth == 0 || !overlaps(Key<D>{}, depth, inside)) return false;
+    if (depth == 0 || !top || !overlaps(Key<D>{}, depth, inside)) return false;
     size_t shape = tree_.store.count();
-    std::vector<Pending> level{{root->children, Key<D>{}, inside}}, below;
+    std::vector<Pending> level{{top, Key<D>{}, inside}}, below;
     for (int64_t at = depth - 1; !level.empty() && level[0].set; --at) {
       below.clear();
       for (size_t i = 0; i < level.size(); ++i) {
@@ -185,7 +202,10 @@ class WindowWalk {
           Pending child{p.set.child(c)->children, childKey(p.key, c, half), p.inside};
           if (child.set && overlaps(child.key, at, child.inside)) below.push_back(child);
         }
-        if (tree_.store.count() != shape) return false;  // no cell taken yet
+        // No cell is taken yet: the walk in depth does the rest where code
+        // changed the tree, and where the window is full enough after all
+        // that holding a level of it would take much memory.
+        if (tree_.store.count() != shape || below.size() > kMostPending) return false;
       }
       level.swap(below);
     }
@@ -202,7 +222,7 @@ class WindowWalk {
   // Whether every level-1 node below the node at `key` and `level` (1 or
   // above) was walked before, by the walk by levels.
   bool walkedBefore(const Key<D>& key, int64_t level) const {
-    if (!resuming_ || level == 0) return false;
+    if (!resuming_) return false;
     Key<D> last = key;  // the node's last level-1 node
     uint64_t reach = level >= 64 ? UINT64_MAX - 1 : (uint64_t{1} << level) - 2;
     for (int i = 0; i < D; ++i) last[i] += reach;
@@ -222,7 +242,8 @@ class WindowWalk {
     }
     return axis >= 0 && a[axis] < b[axis];
   }
-  static constexpr size_t kAhead = 16;  // sets fetched ahead of the one read
+  static constexpr size_t kAhead = 16;           // sets fetched ahead of the one read
+  static constexpr size_t kMostPending = 65536;  // sets of one level held at most
 
   static void prefetchPayloads(Children<D> set) {
     for (int c = 0; c < ChildSet<D>::kCount; ++c)

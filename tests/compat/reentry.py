@@ -323,6 +323,41 @@ def signal_handler_during_a_sparse_window_walk():
         signal.signal(signal.SIGALRM, signal.SIG_DFL)
 
 
+def load_during_a_window_walk():
+    """A signal handler loads another tree, of the same depth but shifted by 64 cells, while a window is
+    walked, sparse (walked a level at a time) or dense (in bands): the whole window is read from one of the two
+    trees, never from the new tree's nodes placed by the old tree's geometry."""
+    top, block = (1 << 19) - 1.0, 1 << 17
+
+    def filled(anchor, start, value):
+        tree = zell.newZell1AD(1.0, [anchor], "d")
+        [tree.createNodeByCoord([i + 0.5]).setData(value(i)) for i in range(start, start + block)]
+        tree.coordToKey([top + anchor])
+        return tree
+
+    class Last(object):
+        def __init__(self, delay):
+            self.delay = delay
+
+        def __float__(self):
+            signal.setitimer(signal.ITIMER_REAL, self.delay)
+            return top
+
+    try:
+        for start in (4096, 0):
+            saved = filled(-64.0, start, lambda i: ("n", i)).serialize()
+            for delay in (3e-5, 1e-4, 4e-4, 1.6e-3):
+                tree = filled(0.0, start, lambda i: i)
+                signal.signal(signal.SIGALRM, lambda *_: tree.deserialize(saved))
+                rows = tree.getRange([0.0], [Last(delay)])
+                signal.setitimer(signal.ITIMER_REAL, 0)
+                kinds = set(r if r == "d" else type(r) for r in rows)
+                assert kinds in ({"d", int}, {"d", tuple}) and all(r in ("d", i, ("n", i)) for i, r in enumerate(rows))
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+
+
 CASES = [f for name, f in sorted(globals().items()) if getattr(f, "__module__", 0) == __name__ and f.__doc__]
 
 if __name__ == "__main__":
