@@ -128,8 +128,17 @@ uint8_t Climber<D>::childOfKey(const Key<D>& k, int64_t level) {
 template <int D>
 Climber<D> Climber<D>::descendByKey(Tree<D>& tree, const Key<D>& k, uint64_t target) {
   Climber c = atRoot(tree);
-  // Above the target the level is at least 1, so every step is valid.
-  while (target < static_cast<uint64_t>(c.level) && c.node->children) c.stepDown(childOfKey(k, c.level));
+  // Above the target the level is at least 1, so every step is valid. The
+  // walk keeps its node and level in registers: each step waits on one load.
+  Node<D>* node = c.node;
+  int64_t level = c.level;
+  while (target < static_cast<uint64_t>(level)) {
+    Children<D> children = node->children;
+    if (!children) break;
+    node = children.child(childOfKey(k, level--));
+  }
+  c.node = node;
+  c.level = level;
   return c;
 }
 
