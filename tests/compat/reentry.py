@@ -9,6 +9,7 @@ against one built module; the pytest suite runs the same cases.
 from __future__ import print_function
 
 import gc
+import itertools
 import pickle
 import signal
 import sys
@@ -288,25 +289,24 @@ def signal_handler_during_a_sparse_window_walk():
 
     def handler(*_):
         ran.append(inside[0])
-        if len(ran) < act:  # the walk checks for signals every 100000 nodes: the first check comes above the cells,
-            return signal.setitimer(signal.ITIMER_REAL, 1e-5)  # the third among them
-        if len(ran) == act:
+        if next(count) == act:  # a count of its own: handlers may nest, and each takes one number
+            signal.setitimer(signal.ITIMER_REAL, 0)
             for i in range(start, start + block):
                 tree.getNodeByCoord([i + 0.5]).setData(-i)
             for k in ahead:
                 tree.createNodeByCoord([k + 0.5]).setData("H")
 
-    class Last(object):  # arms the timer once every other argument is read; the walk comes later
-        def __float__(self):
-            signal.setitimer(signal.ITIMER_REAL, 1e-4)
+    class Last(object):  # a signal waits at every check of the walk, every 100000 nodes: the first check
+        def __float__(self):  # comes above the cells, the third among them
+            signal.setitimer(signal.ITIMER_REAL, 1e-4, 2e-5)
             return (1 << 19) - 1.0
 
     signal.signal(signal.SIGALRM, handler)
     try:
         for act in (1, 3):
             met = []
-            for _ in range(3):  # on a loaded machine a signal may come late, after the walk
-                tree, ran, inside = zell.newZell1D(1.0, "d"), [], [True]
+            for _ in range(5):  # on a loaded machine a signal may come late, after the walk
+                tree, ran, inside, count = zell.newZell1D(1.0, "d"), [], [True], itertools.count(1)
                 [tree.createNodeByCoord([i + 0.5]).setData(i) for i in range(start, start + block)]
                 rows = tree.getRange([0.0], [Last()])
                 inside[0] = False
