@@ -23,6 +23,10 @@ struct Scalar {
 // The longest pickle written here: header, frame header, float, stop.
 constexpr size_t kMaxPickle = 2 + 9 + 9 + 1;
 
+// Whether `bytes` are a pickle of None as some protocol so far writes it;
+// all of them load as None, whatever protocol the interpreter reads.
+bool isNone(std::string_view bytes);
+
 // The protocol of `pickledNone` when it is the binary pickle of None of a
 // protocol from 2 to 5 (the ones whose bytes are known here), else 0.
 int protocolOf(std::string_view pickledNone);

@@ -29,22 +29,6 @@ PyRef callWith(Object* function, Object* argument) {
   return PyRef::steal(checked(pyLib.PyObject_Call(function, tuple.get(), nullptr)));
 }
 
-// The pickles of None of every protocol so far (protocol 4 as written
-// with and without a frame): all of them load as None.
-bool isPickledNone(std::string_view bytes) {
-  static const std::string_view kForms[] = {
-      std::string_view("N.", 2),
-      std::string_view("\x80\x02N.", 4),
-      std::string_view("\x80\x03N.", 4),
-      std::string_view("\x80\x04N.", 4),
-      std::string_view("\x80\x05N.", 4),
-      std::string_view("\x80\x04\x95\x02\x00\x00\x00\x00\x00\x00\x00N.", 13),
-  };
-  for (std::string_view form : kForms)
-    if (bytes == form) return true;
-  return false;
-}
-
 // The bytes of a pickle: a bytes object is read in place, anything else
 // goes through the string conversion into `scratch`.
 std::string_view bytesOf(Object* pickled, std::string& scratch) {
@@ -129,7 +113,7 @@ void PickleCodec::dump(void* object, msgpack::Writer& out) {
 // be valid UTF-8 (old pickle protocols write ASCII), so that every pickle
 // loads whatever interpreter wrote it.
 void* PickleCodec::load(std::string_view bytes) {
-  if (isPickledNone(bytes)) return newNone();
+  if (pickles::isNone(bytes)) return newNone();
   pickles::Scalar scalar;
   if (scalarsLoaded_ && pickles::read(bytes, scalarsLoaded_, scalar)) return objectOf(scalar);
   PyRef data =
@@ -138,7 +122,7 @@ void* PickleCodec::load(std::string_view bytes) {
 }
 
 // A pickle of None loads without a call into Python.
-bool PickleCodec::inert(std::string_view bytes) const { return isPickledNone(bytes); }
+bool PickleCodec::inert(std::string_view bytes) const { return pickles::isNone(bytes); }
 
 }  // namespace py
 }  // namespace zell
