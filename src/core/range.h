@@ -186,7 +186,8 @@ class WindowWalk {
     std::vector<Pending> level{{top, Key<D>{}, inside}}, below;
     for (int64_t at = depth - 1; !level.empty() && level[0].set; --at) {
       below.clear();
-      below.reserve(std::min(level.size() * ChildSet<D>::kCount, kMostPending + ChildSet<D>::kCount));
+      if (at > 0)  // the last level takes cells and leaves no sets
+        below.reserve(std::min(level.size() * ChildSet<D>::kCount, kMostPending + ChildSet<D>::kCount));
       for (size_t i = 0; i < level.size(); ++i) {
         if (i + kAhead < level.size()) __builtin_prefetch(level[i + kAhead].set.set());
         Pending p = level[i];
