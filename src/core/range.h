@@ -181,7 +181,7 @@ class WindowWalk {
   template <class Store>
   bool visitLevels(Children<D> top, int64_t depth, Store& store) {
     bool inside = false;
-    if (depth == 0 || !top || !overlaps(Key<D>{}, depth, inside)) return false;
+    if (!top || !overlaps(Key<D>{}, depth, inside)) return false;  // no top at depth 0
     size_t shape = tree_.store.count();
     std::vector<Pending> level{{top, Key<D>{}, inside}}, below;
     for (int64_t at = depth - 1; !level.empty() && level[0].set; --at) {
