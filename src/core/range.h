@@ -199,11 +199,16 @@ class WindowWalk {
           if (tree_.store.count() != shape) return resumeAfter(p.key);
           continue;
         }
+        // Most children in a sparse tree have no children of their own:
+        // their keys are not even worked out.
+        poll_.step(ChildSet<D>::kCount);
         uint64_t half = uint64_t{1} << at;
         for (int c = 0; c < ChildSet<D>::kCount; ++c) {
-          poll_.step();
-          Pending child{p.set.child(c)->children, childKey(p.key, c, half), p.inside};
-          if (child.set && overlaps(child.key, at, child.inside)) below.push_back(child);
+          Children<D> set = p.set.child(c)->children;
+          if (!set) continue;
+          Key<D> key = childKey(p.key, c, half);
+          bool inside = p.inside;
+          if (overlaps(key, at, inside)) below.push_back(Pending{set, key, inside});
         }
         // No cell is taken yet: the walk in depth does the rest where code
         // changed the tree, and where the window is full enough after all
