@@ -160,30 +160,39 @@ def bench_points(zell, cfg, dims, rows):
     label = "point reads D=%d, %d pts" % (dims, n)
     rows.append(row(label, best["ours"], "pure-Python tree", best["pytree"], **FASTER_20))
     rows.append(row(label, best["ours"], "dict of key tuples", best["dict"], **FASTER))
-    bench_cached_reads(zell, cfg, dims, points, rows)
+    bench_cached_points(zell, cfg, dims, points, rows)
 
 
-# The same reads from a tree of a few points, read over and over: its nodes
-# stay in the cache, so the time is that of the calls and the walk alone,
-# without the waits on memory that a large tree's random reads meet. Shown
-# beside the rows above, it tells the two costs apart; it has no target.
+# The same writes and reads on a tree of a few points, over and over: its
+# nodes stay in the cache, so the time is that of the calls and the walk
+# alone, without the waits on memory that a large tree's random accesses
+# meet. Shown beside the rows above, they tell the two costs apart; they
+# have no target.
 CACHED_POINTS = 1000
 
 
-def bench_cached_reads(zell, cfg, dims, points, rows):
+def bench_cached_points(zell, cfg, dims, points, rows):
     few = points[:CACHED_POINTS]
-    reads = (few * (len(points) // len(few) + 1))[:len(points)]
-    ours, mine = getattr(zell, "newZell%d" % dims)(1.0), PyTree(dims, 1.0)
-    tree_write(ours, few, range(len(few)))
-    tree_write(mine, few, range(len(few)))
-    progress("point reads D = %d, %d points over %d (tree in cache)" % (dims, len(reads), len(few)))
+    cycled = (few * (len(points) // len(few) + 1))[:len(points)]
+    values = list(range(len(cycled)))
+    new_ours = getattr(zell, "newZell%d" % dims)
+    label = "point %%s D=%d, %d pts over %d (in cache)" % (dims, len(cycled), len(few))
+
+    progress("point writes and reads D = %d, %d points over %d (tree in cache)" % (dims, len(cycled), len(few)))
     best, out = race([
-        Contender("ours", lambda _: tree_read(ours, reads)),
-        Contender("pytree", lambda _: tree_read(mine, reads), repeats=cfg["slow_repeats"]),
+        Contender("ours", lambda t: tree_write(t, cycled, values), lambda: new_ours(1.0)),
+        Contender("pytree", lambda t: tree_write(t, cycled, values), lambda: PyTree(dims, 1.0),
+                  cfg["slow_repeats"]),
     ], cfg["repeats"])
-    same("cached point reads D=%d" % dims, out["ours"], out["pytree"])
-    label = "point reads D=%d, %d pts over %d (in cache)" % (dims, len(reads), len(few))
-    rows.append(row(label, best["ours"], "pure-Python tree", best["pytree"]))
+    rows.append(row(label % "writes", best["ours"], "pure-Python tree", best["pytree"]))
+
+    ours, mine = out["ours"], out["pytree"]
+    best, out = race([
+        Contender("ours", lambda _: tree_read(ours, cycled)),
+        Contender("pytree", lambda _: tree_read(mine, cycled), repeats=cfg["slow_repeats"]),
+    ], cfg["repeats"])
+    same("point reads in cache D=%d" % dims, out["ours"], out["pytree"])
+    rows.append(row(label % "reads", best["ours"], "pure-Python tree", best["pytree"]))
 
 
 # Range query -----------------------------------------------------------------
