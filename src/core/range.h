@@ -207,8 +207,8 @@ class WindowWalk {
           Children<D> set = p.set.child(c)->children;
           if (!set) continue;
           Key<D> key = childKey(p.key, c, half);
-          bool inside = p.inside;
-          if (overlaps(key, at, inside)) below.push_back(Pending{set, key, inside});
+          bool childInside = p.inside;
+          if (overlaps(key, at, childInside)) below.push_back(Pending{set, key, childInside});
         }
         // No cell is taken yet: the walk in depth does the rest where code
         // changed the tree, and where the window is full enough after all
