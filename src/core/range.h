@@ -199,11 +199,13 @@ class WindowWalk {
           if (tree_.store.count() != shape) return resumeAfter(p.key);
           continue;
         }
-        // Most children in a sparse tree have no children of their own:
-        // their keys are not even worked out.
+        // The set's children are read after the walk has asked for
+        // interrupts: code run then may have given them some.
         poll_.step(ChildSet<D>::kCount);
         uint64_t half = uint64_t{1} << at;
         for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+          // Most children in a sparse tree have no children of their own:
+          // their keys are not even worked out.
           Children<D> set = p.set.child(c)->children;
           if (!set) continue;
           Key<D> key = childKey(p.key, c, half);
