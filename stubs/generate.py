@@ -19,10 +19,13 @@ TARGET = os.path.join(HERE, "zell_dim_1_2_3_4-stubs", "__init__.pyi")
 
 HEADER = '''\
 # Type stubs of zell_dim_1_2_3_4, written by stubs/generate.py from the module's tables.
-from typing import Any, List, SupportsFloat, SupportsIndex, SupportsInt, Tuple, Union
+from typing import Any, Dict, Iterator, List, Sequence, SupportsFloat, SupportsIndex, SupportsInt, Tuple, Union
 
 # An integer: int() must take it (keys, levels).
 _Int = Union[SupportsInt, SupportsIndex]
+# An (N, D) array of numbers: anything that lends its memory through the buffer interface (numpy arrays,
+# memoryviews, ctypes arrays). The module needs no numpy, so no array type is named.
+_Array = Any
 '''
 
 EXCEPTION = '''
@@ -35,9 +38,10 @@ class PyGlueException(Exception):
 PARAMETERS = {
     "minSize": "SupportsFloat", "anchor": "{coord}", "default": "Any", "coord": "{coord}", "key": "{coord}",
     "level": "_Int", "minCornerCoords": "{coord}", "maxCornerCoords": "{coord}", "serialized": "bytes",
-    "childNr": "SupportsIndex", "data": "Any",
+    "childNr": "SupportsIndex", "data": "Any", "coords": "Union[List[{coord}], Tuple[{coord}, ...], _Array]",
 }
 KEY_TO_COORD = "{key}"  # the only parameter named key that takes integers
+SET_DATA_BY_COORDS = "Sequence[Any]"  # data: one payload per point
 
 # Result and one-line doc of every function and method, by name.
 FUNCTIONS = {
@@ -63,6 +67,15 @@ TREE = {
     "getRange": ("{grid}", "The finest cells between the two corners, nested {d} deep, outermost over axis 0."),
     "serialize": ("bytes", "The whole tree, payloads pickled, as one MessagePack value."),
     "deserialize": ("None", "Makes this tree the saved one, all or nothing."),
+    "setDataByCoords": ("None", "Stores data[i] on the node of coords[i] at level, made if missing, in order."),
+    "getDataByCoords": ("List[Any]", "getNodeByCoord(p, level).getData() for every point p of coords."),
+    "coordsToKeys": ("List[List[int]]", "coordToKey(p) for every point p of coords, in order."),
+    "getSparseRange": ("Dict[{keytuple}, Any]",
+                       "The payloads of the finest cells getRange reads, by key tuple; cells without one left out."),
+    "items": ("Iterator[Tuple[{keytuple}, Any]]",
+              "(key, payload) for every node of level holding a payload, in walk order."),
+    "nodeCount": ("int", "How many nodes the tree has."),
+    "dataCount": ("int", "How many nodes hold a payload of their own."),
 }
 CLIMBER = {
     "level": ("int", "The level of the node it stands on."),
@@ -116,6 +129,8 @@ def signature(params, coord, key, method):
     types = dict((p, PARAMETERS[p].format(coord=coord)) for p in params)
     if method == "keyToCoord":
         types["key"] = KEY_TO_COORD.format(key=key)
+    if method == "setDataByCoords":
+        types["data"] = SET_DATA_BY_COORDS
     optional = ("level",)
     text = ["self"] if method is not None else []
     text += ["%s: %s%s" % (p, types[p], " = ..." if p in optional else "") for p in params]
@@ -131,13 +146,14 @@ def stubs():
     types = {}
     for d in (1, 2, 3, 4):
         types[d] = ("Union[List[SupportsFloat], Tuple[%s]]" % ", ".join(["SupportsFloat"] * d),
-                    "Union[List[_Int], Tuple[%s]]" % ", ".join(["_Int"] * d), "List[" * d + "Any" + "]" * d)
+                    "Union[List[_Int], Tuple[%s]]" % ", ".join(["_Int"] * d), "List[" * d + "Any" + "]" * d,
+                    "Tuple[%s]" % ", ".join(["int"] * d))
         for name, params in rows(api, "Constructors"):
             result, doc = FUNCTIONS[name.replace("{d}", "")]
             out.append('\ndef %s(%s) -> %s:\n    """%s"""\n' % (
                 name.format(d=d), signature(params, types[d][0], types[d][1], None), result.format(d=d), doc))
     for d in (1, 2, 3, 4):
-        coord, key, grid = types[d]
+        coord, key, grid, keytuple = types[d]
         for cls, table, docs in (("Zell{d}", "TreeMethods", TREE), ("Zell{d}Climber", "ClimberMethods", CLIMBER)):
             what = WHAT[d] + " (D = %d)." % d if table == "TreeMethods" else "A cursor on one node of a Zell%d." % d
             out.append('\nclass %s:\n    """%s"""\n' % (cls.format(d=d), what))
@@ -145,7 +161,8 @@ def stubs():
             for name, params in rows(api, table):
                 result, doc = docs[name]
                 out.append('    def %s(%s) -> %s:\n        """%s"""\n' % (
-                    name, signature(params, coord, key, name), result.format(d=d, grid=grid), doc.format(d=d)))
+                    name, signature(params, coord, key, name), result.format(d=d, grid=grid, keytuple=keytuple),
+                    doc.format(d=d)))
     out.append(EXCEPTION)
     return "".join(out)
 

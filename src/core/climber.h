@@ -66,7 +66,7 @@ struct Climber {
     climb(childNr);
   }
   void ensureChildren() {
-    if (!node->children && level > 0) tree->store.addChildren(*node);
+    if (!node->children && level > 0) tree->addChildren(*node);
   }
 
   Climber climbClone(uint8_t childNr) const {
@@ -112,18 +112,7 @@ struct Climber {
   static Climber createNodeByCoord(Tree<D>& tree, const Coord<D>& p, uint64_t target) {
     return createByKey(tree, tree.coordToKey(p), target);
   }
-
- private:
-  // The bits of `k` that select the child below a node at `level`.
-  static uint8_t childOfKey(const Key<D>& k, int64_t level);
 };
-
-template <int D>
-uint8_t Climber<D>::childOfKey(const Key<D>& k, int64_t level) {
-  uint8_t child = 0;
-  for (int i = 0; i < D; ++i) child |= static_cast<uint8_t>(((k[i] >> (level - 1)) & 1) << i);
-  return child;
-}
 
 template <int D>
 Climber<D> Climber<D>::descendByKey(Tree<D>& tree, const Key<D>& k, uint64_t target) {
@@ -135,7 +124,7 @@ Climber<D> Climber<D>::descendByKey(Tree<D>& tree, const Key<D>& k, uint64_t tar
   while (target < static_cast<uint64_t>(level)) {
     Children<D> children = node->children;
     if (!children) break;
-    node = children.child(childOfKey(k, level--));
+    node = children.child(childOfKey<D>(k, level--));
   }
   c.node = node;
   c.level = level;
@@ -147,7 +136,7 @@ Climber<D> Climber<D>::createByKey(Tree<D>& tree, const Key<D>& k, uint64_t targ
   Climber c = atRoot(tree);
   while (target < static_cast<uint64_t>(c.level)) {
     c.ensureChildren();
-    c.stepDown(childOfKey(k, c.level));
+    c.stepDown(childOfKey<D>(k, c.level));
   }
   return c;
 }

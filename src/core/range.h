@@ -82,8 +82,10 @@ class WindowWalk {
   // order of the result. Every band walk starts at the root again, which
   // costs little where the cells are full and much where they are few: when
   // the first band finds its cells mostly empty, the rest is walked at once.
+  // A store that builds nothing in the order of the result (`banded` false)
+  // has the whole window walked at once.
   template <class Store>
-  void run(Store&& store) {
+  void run(Store&& store, bool banded = true) {
     if (window_.takesNone) return;
     NodeWalk<D> walk(tree_);
     const Node<D>* root = tree_.root;
@@ -95,7 +97,7 @@ class WindowWalk {
     Children<D> top = depth > 0 ? root->children : Children<D>();
     first_ = window_.first;
     last_ = window_.last;
-    uint64_t band = bandHeight();
+    uint64_t band = banded ? bandHeight() : UINT64_MAX;
     for (uint64_t from = window_.first[0];; from = last_[0] + 1) {
       first_[0] = from;
       last_[0] = window_.last[0] - from < band ? window_.last[0] : from + band - 1;

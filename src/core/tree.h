@@ -28,11 +28,36 @@ using Key = std::array<uint64_t, D>;
 // Keys are 64-bit, so a tree addresses at most 64 levels below its root.
 constexpr int64_t kMaxDepth = 64;
 
+// The root's cube as growth leaves it: its minimum corner and its level.
+// Growth is planned on a copy before the tree changes.
+template <int D>
+struct RootCube {
+  Coord<D> anchor;
+  int64_t depth;
+};
+
+// A planned growth: at each step the old root becomes the new root's child
+// `below[i]`, the upper half on every axis whose bit is set. A tree grows
+// at most kMaxDepth steps in all.
+struct GrowthSteps {
+  uint8_t below[kMaxDepth];
+  int count = 0;
+};
+
 // Truncates toward zero into 0 .. 2^64 - 1, saturating; NaN gives 0.
 inline uint64_t saturatingKey(double q) {
   if (!(q >= 0.0)) return 0;
   if (q >= 18446744073709551616.0) return UINT64_MAX;
   return static_cast<uint64_t>(q);
+}
+
+// The child, on the path of key `k`, of a node at `level` (1 or above):
+// bit i of the child number is the key's bit on axis i at that level.
+template <int D>
+uint8_t childOfKey(const Key<D>& k, int64_t level) {
+  uint8_t child = 0;
+  for (int i = 0; i < D; ++i) child |= static_cast<uint8_t>(((k[i] >> (level - 1)) & 1) << i);
+  return child;
 }
 
 template <int D>
@@ -45,6 +70,11 @@ class Tree : public Counted {
   std::vector<double> sizes;
   Ref<PayloadCell> defaultCell;
   NodeStore<D> store;
+
+  // Counts changes of the tree's shape: nodes added, growth, loads. A walk
+  // that Python code interleaves with other calls (an iteration) stops when
+  // it changes.
+  uint64_t shape = 0;
 
   // Counts loads into this tree. A load replaces every node but the root;
   // climbers remember the generation in which they last checked their node.
@@ -100,6 +130,7 @@ class Tree : public Counted {
   // loads detach nodes, and the previous one kept that node), so equal
   // addresses here mean the same node.
   void countLoad() {
+    ++shape;
     ++generation;
     if (root != kept.node) kept.since = generation;
     kept.node = root;
@@ -137,17 +168,58 @@ class Tree : public Counted {
   }
   double size() const { return edge(depth); }
 
+  // Gives `node` a complete set of 2^D empty children.
+  void addChildren(Node<D>& node) {
+    store.addChildren(node);
+    ++shape;
+  }
+
   // Comparisons are plain float ones, so a NaN component never makes a
   // point outside.
   bool contains(const Coord<D>& p) const { return inside(anchor, sizes.back(), p); }
+  bool contains(const RootCube<D>& cube, const Coord<D>& p) const {
+    return inside(cube.anchor, edgeAt(cube.depth), p);
+  }
+  RootCube<D> rootCube() const { return RootCube<D>{anchor, depth}; }
 
   // Grows the root upward until `p` lies inside. The whole growth is planned
   // first: a point that is infinite, or that would need more than kMaxDepth
   // levels or a non-finite extent, is refused before anything changes.
   void growToContain(const Coord<D>& p) {
     if (contains(p)) return;
-    int64_t steps = plannedGrowth(p);
-    for (int64_t i = 0; i < steps; ++i) growStep(p);
+    RootCube<D> cube = rootCube();
+    GrowthSteps steps;
+    planGrowth(p, cube, steps);
+    grow(steps);
+  }
+
+  // Advances `cube` as growToContain(p) would grow a tree whose root cube it
+  // is, appending the steps; refuses as growToContain does. The tree itself
+  // does not change.
+  void planGrowth(const Coord<D>& p, RootCube<D>& cube, GrowthSteps& steps) const {
+    for (double x : p)
+      if (std::isinf(x)) raiseValue("coordinate must be finite to grow the tree to it");
+    while (!contains(cube, p)) {
+      if (cube.depth >= kMaxDepth)
+        raiseValue("point lies too far away: the tree would need more than " + std::to_string(kMaxDepth) +
+                   " levels");
+      int below = belowMask(cube.anchor, p);
+      growCube(cube, below);
+      steps.below[steps.count++] = static_cast<uint8_t>(below);
+      if (!extentIsFinite(cube.anchor, edgeAt(cube.depth)))
+        raiseValue("point lies too far away: the tree's extent would not be finite");
+    }
+  }
+
+  // One step of growth of a root cube: the old root becomes child `below`.
+  void growCube(RootCube<D>& cube, int below) const {
+    lowerAnchor(cube.anchor, below, edgeAt(cube.depth));
+    ++cube.depth;
+  }
+
+  // Takes the planned steps, in order.
+  void grow(const GrowthSteps& steps) {
+    for (int i = 0; i < steps.count; ++i) growStep(steps.below[i]);
   }
 
   Key<D> coordToKey(const Coord<D>& p) {
@@ -156,13 +228,15 @@ class Tree : public Counted {
   }
 
   // The key of `p` under the current anchor, without growth.
-  Key<D> keyOf(const Coord<D>& p) const {
+  Key<D> keyOf(const Coord<D>& p) const { return keyIn(rootCube(), p); }
+  // The key of `p` in a tree whose root cube is `cube`.
+  Key<D> keyIn(const RootCube<D>& cube, const Coord<D>& p) const {
     // Rounding at the upper edge may give 2^depth; such a point belongs to
     // the last cell, not to cell 0.
-    uint64_t last = depth >= 64 ? UINT64_MAX : (uint64_t{1} << depth) - 1;
+    uint64_t last = cube.depth >= 64 ? UINT64_MAX : (uint64_t{1} << cube.depth) - 1;
     Key<D> key;
     for (int i = 0; i < D; ++i) {
-      uint64_t k = saturatingKey((p[i] - anchor[i]) / minNodeSize);
+      uint64_t k = saturatingKey((p[i] - cube.anchor[i]) / minNodeSize);
       key[i] = k > last ? last : k;
     }
     return key;
@@ -176,31 +250,21 @@ class Tree : public Counted {
     return c;
   }
 
- private:
+  // Whether the cube at `a` with edge `edge` holds `p`.
   static bool inside(const Coord<D>& a, double edge, const Coord<D>& p) {
     for (int i = 0; i < D; ++i)
       if (p[i] < a[i] || a[i] + edge <= p[i]) return false;
     return true;
   }
 
-  int64_t plannedGrowth(const Coord<D>& p) const {
-    for (double x : p)
-      if (std::isinf(x)) raiseValue("coordinate must be finite to grow the tree to it");
-    Coord<D> a = anchor;
-    double s = sizes.back();
-    int64_t steps = 0;
-    while (!inside(a, s, p)) {
-      if (depth + steps >= kMaxDepth)
-        raiseValue("point lies too far away: the tree would need more than " + std::to_string(kMaxDepth) +
-                   " levels");
-      lowerAnchor(a, belowMask(a, p), s);
-      s = std::ldexp(minNodeSize, static_cast<int>(depth + steps + 1));
-      ++steps;
-      if (!extentIsFinite(a, s)) raiseValue("point lies too far away: the tree's extent would not be finite");
-    }
-    return steps;
+  // The edge of a node at `level`, also beyond the root while growth is
+  // planned.
+  double edgeAt(int64_t level) const {
+    return level < static_cast<int64_t>(sizes.size()) ? sizes[static_cast<size_t>(level)]
+                                                      : std::ldexp(minNodeSize, static_cast<int>(level));
   }
 
+ private:
   // The root cell [a, a + edge) has a finite upper corner on every axis.
   static bool extentIsFinite(const Coord<D>& a, double edge) {
     for (double x : a)
@@ -221,12 +285,11 @@ class Tree : public Counted {
       if (below & (1 << i)) a[i] -= s;
   }
 
-  // One step: a new root whose child c is the old root, c having bit i set
-  // where the point lies below the anchor on axis i. The plan above takes
-  // the same steps through belowMask and lowerAnchor.
-  void growStep(const Coord<D>& p) {
+  // One step: a new root whose child `below` is the old root, `below`
+  // having bit i set where the point lies below the anchor on axis i. The
+  // plan works the anchor out through the same lowerAnchor.
+  void growStep(int below) {
     double s = sizes.back();
-    int below = belowMask(anchor, p);
     sizes.reserve(sizes.size() + 1);
     Node<D>* newRoot = store.newNode();
     try {
@@ -238,6 +301,7 @@ class Tree : public Counted {
     root = newRoot;
     lowerAnchor(anchor, below, s);
     ++depth;
+    ++shape;
     sizes.push_back(std::ldexp(minNodeSize, static_cast<int>(depth)));
   }
 };

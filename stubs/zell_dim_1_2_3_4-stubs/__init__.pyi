@@ -1,8 +1,11 @@
 # Type stubs of zell_dim_1_2_3_4, written by stubs/generate.py from the module's tables.
-from typing import Any, List, SupportsFloat, SupportsIndex, SupportsInt, Tuple, Union
+from typing import Any, Dict, Iterator, List, Sequence, SupportsFloat, SupportsIndex, SupportsInt, Tuple, Union
 
 # An integer: int() must take it (keys, levels).
 _Int = Union[SupportsInt, SupportsIndex]
+# An (N, D) array of numbers: anything that lends its memory through the buffer interface (numpy arrays,
+# memoryviews, ctypes arrays). The module needs no numpy, so no array type is named.
+_Array = Any
 
 def get_all_dimensions(*args: Any, **kwargs: Any) -> List[int]:
     """The dimensions this module serves: [1, 2, 3, 4]."""
@@ -89,6 +92,20 @@ class Zell1:
         """The whole tree, payloads pickled, as one MessagePack value."""
     def deserialize(self, serialized: bytes) -> None:
         """Makes this tree the saved one, all or nothing."""
+    def setDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat]], ...], _Array], data: Sequence[Any], level: _Int = ...) -> None:
+        """Stores data[i] on the node of coords[i] at level, made if missing, in order."""
+    def getDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat]], ...], _Array], level: _Int = ...) -> List[Any]:
+        """getNodeByCoord(p, level).getData() for every point p of coords."""
+    def coordsToKeys(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat]], ...], _Array]) -> List[List[int]]:
+        """coordToKey(p) for every point p of coords, in order."""
+    def getSparseRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat]]) -> Dict[Tuple[int], Any]:
+        """The payloads of the finest cells getRange reads, by key tuple; cells without one left out."""
+    def items(self, level: _Int = ...) -> Iterator[Tuple[Tuple[int], Any]]:
+        """(key, payload) for every node of level holding a payload, in walk order."""
+    def nodeCount(self) -> int:
+        """How many nodes the tree has."""
+    def dataCount(self) -> int:
+        """How many nodes hold a payload of their own."""
 
 class Zell1Climber:
     """A cursor on one node of a Zell1."""
@@ -153,6 +170,20 @@ class Zell2:
         """The whole tree, payloads pickled, as one MessagePack value."""
     def deserialize(self, serialized: bytes) -> None:
         """Makes this tree the saved one, all or nothing."""
+    def setDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], ...], _Array], data: Sequence[Any], level: _Int = ...) -> None:
+        """Stores data[i] on the node of coords[i] at level, made if missing, in order."""
+    def getDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], ...], _Array], level: _Int = ...) -> List[Any]:
+        """getNodeByCoord(p, level).getData() for every point p of coords."""
+    def coordsToKeys(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], ...], _Array]) -> List[List[int]]:
+        """coordToKey(p) for every point p of coords, in order."""
+    def getSparseRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat]]) -> Dict[Tuple[int, int], Any]:
+        """The payloads of the finest cells getRange reads, by key tuple; cells without one left out."""
+    def items(self, level: _Int = ...) -> Iterator[Tuple[Tuple[int, int], Any]]:
+        """(key, payload) for every node of level holding a payload, in walk order."""
+    def nodeCount(self) -> int:
+        """How many nodes the tree has."""
+    def dataCount(self) -> int:
+        """How many nodes hold a payload of their own."""
 
 class Zell2Climber:
     """A cursor on one node of a Zell2."""
@@ -217,6 +248,20 @@ class Zell3:
         """The whole tree, payloads pickled, as one MessagePack value."""
     def deserialize(self, serialized: bytes) -> None:
         """Makes this tree the saved one, all or nothing."""
+    def setDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], ...], _Array], data: Sequence[Any], level: _Int = ...) -> None:
+        """Stores data[i] on the node of coords[i] at level, made if missing, in order."""
+    def getDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], ...], _Array], level: _Int = ...) -> List[Any]:
+        """getNodeByCoord(p, level).getData() for every point p of coords."""
+    def coordsToKeys(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], ...], _Array]) -> List[List[int]]:
+        """coordToKey(p) for every point p of coords, in order."""
+    def getSparseRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat]]) -> Dict[Tuple[int, int, int], Any]:
+        """The payloads of the finest cells getRange reads, by key tuple; cells without one left out."""
+    def items(self, level: _Int = ...) -> Iterator[Tuple[Tuple[int, int, int], Any]]:
+        """(key, payload) for every node of level holding a payload, in walk order."""
+    def nodeCount(self) -> int:
+        """How many nodes the tree has."""
+    def dataCount(self) -> int:
+        """How many nodes hold a payload of their own."""
 
 class Zell3Climber:
     """A cursor on one node of a Zell3."""
@@ -281,6 +326,20 @@ class Zell4:
         """The whole tree, payloads pickled, as one MessagePack value."""
     def deserialize(self, serialized: bytes) -> None:
         """Makes this tree the saved one, all or nothing."""
+    def setDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], ...], _Array], data: Sequence[Any], level: _Int = ...) -> None:
+        """Stores data[i] on the node of coords[i] at level, made if missing, in order."""
+    def getDataByCoords(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], ...], _Array], level: _Int = ...) -> List[Any]:
+        """getNodeByCoord(p, level).getData() for every point p of coords."""
+    def coordsToKeys(self, coords: Union[List[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]], Tuple[Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], ...], _Array]) -> List[List[int]]:
+        """coordToKey(p) for every point p of coords, in order."""
+    def getSparseRange(self, minCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]], maxCornerCoords: Union[List[SupportsFloat], Tuple[SupportsFloat, SupportsFloat, SupportsFloat, SupportsFloat]]) -> Dict[Tuple[int, int, int, int], Any]:
+        """The payloads of the finest cells getRange reads, by key tuple; cells without one left out."""
+    def items(self, level: _Int = ...) -> Iterator[Tuple[Tuple[int, int, int, int], Any]]:
+        """(key, payload) for every node of level holding a payload, in walk order."""
+    def nodeCount(self) -> int:
+        """How many nodes the tree has."""
+    def dataCount(self) -> int:
+        """How many nodes hold a payload of their own."""
 
 class Zell4Climber:
     """A cursor on one node of a Zell4."""

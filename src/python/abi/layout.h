@@ -28,12 +28,29 @@ const size_t kTypeName = 24;     // tp_name
 const size_t kTypeDealloc = 48;  // tp_dealloc
 const size_t kTypeFlags = 168;   // tp_flags (8 bytes; 4 and padding on Windows)
 const size_t kTypeFlagsSize = 8;
-const size_t kTypeMethods = 232;  // tp_methods
-const size_t kTypeNew = 312;      // tp_new
-const size_t kTypeFree = 320;     // tp_free
+const size_t kTypeIter = 216;      // tp_iter
+const size_t kTypeIterNext = 224;  // tp_iternext
+const size_t kTypeMethods = 232;   // tp_methods
+const size_t kTypeNew = 312;       // tp_new
+const size_t kTypeFree = 320;      // tp_free
 // Bytes allocated for a type object: more than any interpreter's
 // PyTypeObject (416 bytes at most so far).
 const size_t kTypeAllocSize = 512;
+
+// A buffer's description (Py_buffer), which is no object: no header
+// offset applies. Room for it: more than any interpreter's (96 bytes at
+// most so far).
+const size_t kBufferBuf = 0;
+const size_t kBufferItemSize = 24;
+const size_t kBufferNdim = 36;  // int
+const size_t kBufferFormat = 40;
+const size_t kBufferShape = 48;
+const size_t kBufferStrides = 56;
+const size_t kBufferSuboffsets = 64;
+const size_t kBufferRoom = 128;
+// Flags of a request for a buffer of any strides, with its format
+// (PyBUF_STRIDES | PyBUF_FORMAT): no indirect buffers.
+const int kBufferStridedWithFormat = 0x1C;
 
 // Method definition: name, handler, flags (int), doc.
 const size_t kMethodName = 0;

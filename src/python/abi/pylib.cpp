@@ -157,6 +157,10 @@ const Row kRows[] = {
     // Payloads of the simplest types pickled and unpickled natively.
     OPT(PyLong_Type),
     OPT(PyLong_AsLongLongAndOverflow),
+    // Many points and payloads per call, and iteration.
+    OPT(PyObject_Size),
+    OPT(PySequence_GetItem),
+    OPT_EXC(PyExc_RuntimeError),
 };
 
 #undef ENTRY

@@ -46,8 +46,8 @@ struct PyLib {
   Object* (*PyObject_GetItem)(Object*, Object*);
   int (*PyObject_SetItem)(Object*, Object*, Object*);
   int (*PyObject_RichCompareBool)(Object*, Object*, int);
-  void* PyObject_GetBuffer;  // optional
-  void* PyBuffer_Release;    // optional
+  int (*PyObject_GetBuffer)(Object*, void* view, int flags);  // optional
+  void (*PyBuffer_Release)(void* view);                       // optional
   // iteration and numbers
   Object* (*PyIter_Next)(Object*);
   Object* (*PyNumber_Long)(Object*);
@@ -142,6 +142,11 @@ struct PyLib {
   // optional: exact ints read without an error on overflow
   Object* PyLong_Type;
   long long (*PyLong_AsLongLongAndOverflow)(Object*, int*);
+  // optional: sequences of the user's read by index, and the error of an
+  // iteration whose tree changed under it
+  Ssize (*PyObject_Size)(Object*);
+  Object* (*PySequence_GetItem)(Object*, Ssize);
+  Object* PyExc_RuntimeError;
 
   // Counts changed in place and lists filled in place, on the interpreters
   // whose object header the layout check proves: not a debug build (its
@@ -250,6 +255,13 @@ inline void fillNewList(Object* list, Ssize i, Object* item) {
     listItems(list)[i] = item;
   else
     pyLib.PyList_SetItem(list, i, item);
+}
+// Item i of a tuple just made, which holds no item yet, takes over `item`.
+inline void fillNewTuple(Object* tuple, Ssize i, Object* item) {
+  if (pyLib.inPlace)
+    reinterpret_cast<Object**>(reinterpret_cast<char*>(tuple) + layout::kTupleItems)[i] = item;
+  else
+    pyLib.PyTuple_SetItem(tuple, i, item);
 }
 inline Object* newNone() {
   incRef(pyLib.None);

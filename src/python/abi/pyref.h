@@ -38,5 +38,23 @@ class PyRef {
   Object* o_ = nullptr;
 };
 
+// A container just made, kept from the collector while it is filled: code
+// the collector runs could otherwise find it with empty slots.
+class CollectorHidden {
+ public:
+  explicit CollectorHidden(Object* o)
+      : o_(pyLib.PyObject_GC_UnTrack && pyLib.PyObject_GC_Track ? o : nullptr) {
+    if (o_) pyLib.PyObject_GC_UnTrack(o_);
+  }
+  CollectorHidden(const CollectorHidden&) = delete;
+  CollectorHidden& operator=(const CollectorHidden&) = delete;
+  ~CollectorHidden() {
+    if (o_) pyLib.PyObject_GC_Track(o_);
+  }
+
+ private:
+  Object* o_;
+};
+
 }  // namespace py
 }  // namespace zell

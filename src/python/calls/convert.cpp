@@ -94,6 +94,33 @@ void fromPy(Object* o, ByteView& out) {
 
 void fromPy(Object* o, PyRef& out) { out = PyRef::borrow(o); }
 
+void fromPy(Object* o, PayloadList& out) {
+  bool list = isOfType(o, pyLib.PyList_Type);
+  if (list || isOfType(o, pyLib.PyTuple_Type)) {
+    Ssize size = list ? pyLib.PyList_Size(o) : pyLib.PyTuple_Size(o);
+    out.items.reserve(static_cast<size_t>(size));
+    for (Ssize i = 0; i < size; ++i)
+      out.items.push_back(PyRef::borrow(list ? pyLib.PyList_GetItem(o, i) : pyLib.PyTuple_GetItem(o, i)));
+    return;
+  }
+  auto refuse = [] { raiseConversionError("sequence of payloads"); };
+  if (!pyLib.PyObject_Size || !pyLib.PySequence_GetItem) refuse();
+  Ssize size = pyLib.PyObject_Size(o);
+  if (size < 0) {
+    clearedError(true);
+    refuse();
+  }
+  out.items.reserve(static_cast<size_t>(size));
+  for (Ssize i = 0; i < size; ++i) {
+    PyRef item = PyRef::steal(pyLib.PySequence_GetItem(o, i));
+    if (!item) {
+      clearedError(true);
+      refuse();
+    }
+    out.items.push_back(std::move(item));
+  }
+}
+
 // Numbers are built directly where the interpreter exports the constructor
 // (every supported one does), as Py_BuildValue would build them.
 Object* toPy(double value) {

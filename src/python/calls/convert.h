@@ -4,16 +4,21 @@
 // Python conversions return a new reference.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "core/bulk.h"
 #include "core/climber.h"
+#include "core/contents.h"
 #include "core/tree.h"
 #include "python/abi/pyref.h"
+#include "python/calls/buffers.h"
 #include "python/calls/errors.h"
 
 namespace zell {
@@ -97,6 +102,51 @@ void fromPy(Object* o, std::array<T, N>& out) {
   for (size_t i = 0; i < N; ++i) fromPy(items[i].get(), out[i]);
 }
 
+// Many points, as a call on many reads them: a list or tuple of points,
+// each read as a single point is, or a buffer of shape (N, D) of numbers,
+// lent until the call ends and read as the call goes.
+template <int D>
+class Points : public PointSource<D> {
+ public:
+  size_t size() const override { return rows_ ? rows_->rows() : listed_.size(); }
+  void read(size_t first, size_t count, Coord<D>* out) const override {
+    static_assert(sizeof(Coord<D>) == D * sizeof(double), "a point is its D coordinates");
+    if (rows_)
+      rows_->read(first, count, out->data());
+    else
+      std::copy_n(listed_.begin() + static_cast<ptrdiff_t>(first), count, out);
+  }
+
+  // A point's conversion may run code that changes the list: it is read by
+  // index, as a for loop reads it, each point held while it is converted.
+  friend void fromPy(Object* o, Points& out) {
+    bool list = isOfType(o, pyLib.PyList_Type);
+    if (list || isOfType(o, pyLib.PyTuple_Type)) {
+      Ssize (*size)(Object*) = list ? pyLib.PyList_Size : pyLib.PyTuple_Size;
+      Object* (*item)(Object*, Ssize) = list ? pyLib.PyList_GetItem : pyLib.PyTuple_GetItem;
+      out.listed_.reserve(static_cast<size_t>(size(o)));
+      for (Ssize i = 0; i < size(o); ++i) {
+        PyRef point = PyRef::borrow(item(o, i));
+        out.listed_.emplace_back();
+        fromPy(point.get(), out.listed_.back());
+      }
+    } else if (!(out.rows_ = NumberRows::borrow(o, D))) {
+      raiseConversionError("list of points or array of shape (N, " + std::to_string(D) + ")");
+    }
+  }
+
+ private:
+  std::vector<Coord<D>> listed_;
+  std::unique_ptr<NumberRows> rows_;
+};
+
+// Payloads for many points: a list, a tuple, or any sequence with len() and
+// indexing, each item held. Reading a sequence of the user's runs its code.
+struct PayloadList {
+  std::vector<PyRef> items;
+};
+void fromPy(Object* o, PayloadList& out);
+
 // Native to Python.
 Object* toPy(double value);
 Object* toPy(uint64_t value);
@@ -107,11 +157,24 @@ Object* toPy(const std::string& bytes);  // str when valid UTF-8, else bytes
 Object* textOrBytes(std::string_view bytes);
 Object* toPy(const std::vector<uint64_t>& values);
 
+// A new tuple of the key's D ints.
+template <int D>
+Object* keyTuple(const Key<D>& key) {
+  // The ints first: once the tuple exists, nothing allocates until it is full.
+  std::array<PyRef, D> items;
+  for (int i = 0; i < D; ++i) items[i] = PyRef::steal(toPy(key[i]));
+  Object* tuple = checked(pyLib.PyTuple_New(D));
+  for (int i = 0; i < D; ++i) fillNewTuple(tuple, i, items[i].release());
+  return tuple;
+}
+
 // Trees and climbers become new instances of their classes (objects.h).
 template <int D>
 Object* toPy(Ref<Tree<D>> tree);
 template <int D>
 Object* toPy(Climber<D> climber);
+template <int D>
+Object* toPy(ItemWalk<D> walk);
 
 // A new list of N items.
 template <class T, size_t N>

@@ -61,6 +61,12 @@ Object* raiseTypeError(const std::string& message) {
   return nullptr;
 }
 
+Object* raiseRuntimeError(const std::string& message) {
+  if (!pyLib.PyExc_RuntimeError) return raiseInPython(Error(ErrorKind::Exception, message));
+  pyLib.PyErr_SetString(pyLib.PyExc_RuntimeError, message.c_str());
+  return nullptr;
+}
+
 namespace {
 
 struct ErrorRow {

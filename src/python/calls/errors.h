@@ -29,6 +29,8 @@ PyRef restoreGlueError(const std::string& kind, Object* args);
 
 // Sets TypeError with `message`; returns null.
 Object* raiseTypeError(const std::string& message);
+// Sets the built-in RuntimeError with `message`; returns null.
+Object* raiseRuntimeError(const std::string& message);
 
 // A Python error that travels through native code as it is: taken from the
 // interpreter where it was met, made the pending error again where the call

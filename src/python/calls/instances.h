@@ -20,6 +20,11 @@ Object* toPy(Climber<D> climber) {
   return newPyInstance(Classes<D>::climber, ClimberObject<D>{std::move(climber)});
 }
 
+template <int D>
+Object* toPy(ItemWalk<D> walk) {
+  return newPyInstance(Classes<D>::items, ItemsObject<D>{std::move(walk)});
+}
+
 // A tree method whose operation takes the tree: the call holds a count on
 // the tree, and an object that holds no tree refuses the call.
 template <int D>

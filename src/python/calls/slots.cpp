@@ -21,6 +21,11 @@ Object* newInstanceOfType(Object* type, Object*, Object*) noexcept {
   }
 }
 
+Object* iterateSelf(Object* o) noexcept {
+  incRef(o);
+  return o;
+}
+
 // The instances' memory belongs to the native allocator and is released by
 // deallocInstance; the interpreter has no reason to call this, and doing
 // nothing is the only safe answer if it does.

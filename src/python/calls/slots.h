@@ -12,6 +12,8 @@ void deallocInstance(Object* o) noexcept;
 // tp_new: calling a class directly ignores its arguments and gives an
 // instance that holds no tree.
 Object* newInstanceOfType(Object* type, Object* args, Object* kwargs) noexcept;
+// tp_iter of an iterator: the iterator itself.
+Object* iterateSelf(Object* o) noexcept;
 // tp_free: never needed (see slots.cpp).
 void freeNativeObj(void* memory) noexcept;
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/climber.h"
+#include "core/contents.h"
 #include "core/tree.h"
 #include "python/objects/instance.h"
 
@@ -19,6 +20,12 @@ struct TreeObject {
 template <int D>
 struct ClimberObject {
   Climber<D> climber;  // empty in an object made by calling the class
+};
+
+// The iterator items() returns.
+template <int D>
+struct ItemsObject {
+  ItemWalk<D> walk;
 };
 
 // Names built at compile time: a stem, the dimension digit, a suffix.
@@ -47,8 +54,10 @@ template <int D>
 struct Classes {
   static constexpr auto treeName = nameWithDigit<D>("Zell", "");
   static constexpr auto climberName = nameWithDigit<D>("Zell", "Climber");
+  static constexpr auto itemsName = nameWithDigit<D>("Zell", "ItemIterator");
   static ClassDesc tree;
   static ClassDesc climber;
+  static ClassDesc items;  // defined beside its next step (surface/contents.h)
 };
 
 template <int D>

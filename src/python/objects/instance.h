@@ -28,6 +28,9 @@ struct ClassDesc {
   void (*destroy)(NativeHeader*);
   const MethodDef* methods = nullptr;  // a fixed table, ended by an empty entry
   Object* pyType = nullptr;            // built once, at the module's first import
+  // An iterator's next step (tp_iternext): its class iterates itself and
+  // cannot be called to make an instance.
+  Object* (*iterNext)(Object*) = nullptr;
 };
 
 struct NativeHeader {

@@ -9,6 +9,8 @@
 #include "core/climber.h"
 #include "python/calls/binding.h"
 #include "python/calls/instances.h"
+#include "python/surface/bulk.h"
+#include "python/surface/contents.h"
 #include "python/surface/grid.h"
 #include "python/surface/pickles.h"
 #include "python/surface/travel.h"
@@ -58,6 +60,13 @@ struct TreeMethods {
       def("getRange", &windowOf<D>, "minCornerCoords", "maxCornerCoords"),
       def("serialize", &saveTree<D>),
       def("deserialize", &loadTree<D>, "serialized"),
+      def("setDataByCoords", &setDataByCoords<D>, "coords", "data", Optional{"level"}),
+      def("getDataByCoords", &getDataByCoords<D>, "coords", Optional{"level"}),
+      def("coordsToKeys", &coordsToKeys<D>, "coords"),
+      def("getSparseRange", &sparseWindowOf<D>, "minCornerCoords", "maxCornerCoords"),
+      def("items", &itemsOf<D>, Optional{"level"}),
+      def("nodeCount", &nodeCountOf<D>),
+      def("dataCount", &dataCountOf<D>),
       def("__reduce__", &reduceTree<D>),
       def("__setstate__", &setTreeState<D>, "state"),
       def("__copy__", &copyOf<D>),

@@ -61,6 +61,9 @@ ClassDesc* const kClasses[] = {&Classes<1>::tree,    &Classes<1>::climber, &Clas
                                &Classes<2>::climber, &Classes<3>::tree,    &Classes<3>::climber,
                                &Classes<4>::tree,    &Classes<4>::climber};
 constexpr size_t kClassCount = sizeof kClasses / sizeof kClasses[0];
+// The iterators' classes, which the module does not name.
+ClassDesc* const kIteratorClasses[] = {&Classes<1>::items, &Classes<2>::items, &Classes<3>::items,
+                                       &Classes<4>::items};
 
 template <int D>
 void attachMethods() {
@@ -127,6 +130,7 @@ void addException(Object* module) {
 
 void finishModule(Object* module) {
   addClasses(module, kClasses, kClassCount);
+  buildClasses(kIteratorClasses, sizeof kIteratorClasses / sizeof kIteratorClasses[0]);
   addException(module);
 }
 

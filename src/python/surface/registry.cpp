@@ -40,7 +40,12 @@ Object* buildType(ClassDesc& cls) {
   static_assert(sizeof(typeFlags()) == layout::kTypeFlagsSize, "the interpreter's tp_flags");
   put(type, layout::kTypeFlags, typeFlags());
   put(type, layout::kTypeDealloc, &deallocInstance);
-  put(type, layout::kTypeNew, &newInstanceOfType);
+  if (cls.iterNext) {
+    put(type, layout::kTypeIter, &iterateSelf);
+    put(type, layout::kTypeIterNext, cls.iterNext);
+  } else {
+    put(type, layout::kTypeNew, &newInstanceOfType);
+  }
   put(type, layout::kTypeFree, &freeNativeObj);
   put(type, layout::kTypeMethods, cls.methods);
   auto* object = reinterpret_cast<Object*>(type);
@@ -55,10 +60,15 @@ void registerClasses(ClassDesc* const* classes, size_t count) {
   for (size_t i = 0; i < count; ++i) registerClassForLookup(classes[i]);
 }
 
+void buildClasses(ClassDesc* const* classes, size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    if (!classes[i]->pyType) buildType(*classes[i]);
+}
+
 void addClasses(Object* module, ClassDesc* const* classes, size_t count) {
+  buildClasses(classes, count);
   for (size_t i = 0; i < count; ++i) {
     ClassDesc* cls = classes[i];
-    if (!cls->pyType) buildType(*cls);
     incRef(cls->pyType);  // taken over by PyModule_AddObject
     if (pyLib.PyModule_AddObject(module, cls->name, cls->pyType) != 0) {
       decRef(cls->pyType);

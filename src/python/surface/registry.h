@@ -13,6 +13,9 @@ namespace py {
 // once, at the first import.
 void registerClasses(ClassDesc* const* classes, size_t count);
 
+// Builds every class object once; later imports reuse them.
+void buildClasses(ClassDesc* const* classes, size_t count);
+
 // Builds every class object once (later imports reuse them) and adds the
 // classes to `module` in the order given.
 void addClasses(Object* module, ClassDesc* const* classes, size_t count);

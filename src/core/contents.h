@@ -1,0 +1,119 @@
+// What a tree holds: how many nodes and payloads, and a walk over the
+// payloads of one level that goes a step at a time, with code of the
+// caller's running between steps.
+#pragma once
+
+#include <vector>
+
+#include "core/tree.h"
+
+namespace zell {
+
+struct NodeCounts {
+  uint64_t nodes = 0;
+  uint64_t payloads = 0;  // nodes holding a payload of their own
+};
+
+template <int D>
+void countSet(Children<D> set, NodeCounts& counts) {
+  for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+    const Node<D>* child = set.child(c);
+    ++counts.nodes;
+    counts.payloads += child->data.has();
+    if (child->children) countSet(child->children, counts);
+  }
+}
+
+// Every node of the tree, the root included; no code runs meanwhile.
+template <int D>
+NodeCounts countNodes(const Tree<D>& tree) {
+  NodeCounts counts;
+  counts.nodes = 1;
+  counts.payloads = tree.root->data.has();
+  if (tree.root->children) countSet(tree.root->children, counts);
+  return counts;
+}
+
+// The nodes of one level that hold a payload, in the order of a walk in
+// depth (children in the order of their numbers), each with the level-0
+// key of its minimum corner. Between two steps any code may run: the walk
+// holds its tree, and once the tree has changed shape (nodes added, growth,
+// a load) it says so instead of reading nodes that may be gone. Payloads
+// set or removed meanwhile are seen or not as the walk reaches them.
+template <int D>
+class ItemWalk {
+ public:
+  enum class Step { Item, End, ShapeChanged };
+
+  ItemWalk(Tree<D>& tree, uint64_t level) : tree_(&tree), shape_(tree.shape), depth_(tree.depth) {
+    if (level > static_cast<uint64_t>(depth_)) return;  // no node lies that high
+    level_ = static_cast<int64_t>(level);
+    if (level_ == depth_) {
+      rootPending_ = true;
+    } else if (Children<D> top = tree.root->children) {
+      frames_.reserve(static_cast<size_t>(depth_ - level_));
+      frames_.push_back(Frame{top, Key<D>{}, 0});
+    }
+  }
+
+  // The next node: its key, and a count of its own on its payload. After
+  // the end, and after a change of shape has been reported, the walk ends.
+  Step next(Key<D>& key, Payload& payload) {
+    if (!tree_) return Step::End;
+    if (tree_->shape != shape_) return finish(Step::ShapeChanged);
+    if (rootPending_) {
+      rootPending_ = false;
+      if (tree_->root->data.has()) return found(Key<D>{}, *tree_->root, key, payload);
+    }
+    while (!frames_.empty()) {
+      Frame& frame = frames_.back();
+      if (frame.next == ChildSet<D>::kCount) {
+        frames_.pop_back();
+        continue;
+      }
+      int c = frame.next++;
+      // The frames hold the sets from the level below the root down.
+      int64_t level = depth_ - static_cast<int64_t>(frames_.size());
+      const Node<D>& child = *frame.set.child(c);
+      Key<D> childKey = frame.key;
+      for (int i = 0; i < D; ++i)
+        if ((c >> i) & 1) childKey[i] += uint64_t{1} << level;
+      if (level == level_) {
+        if (child.data.has()) return found(childKey, child, key, payload);
+      } else if (child.children) {
+        frames_.push_back(Frame{child.children, childKey, 0});
+      }
+    }
+    return finish(Step::End);
+  }
+
+ private:
+  // A child set, the key of its parent, and the number of the next child.
+  struct Frame {
+    Children<D> set;
+    Key<D> key;
+    int next;
+  };
+
+  static Step found(const Key<D>& at, const Node<D>& node, Key<D>& key, Payload& payload) {
+    key = at;
+    Payload held = node.data.shared();
+    payload.swap(held);
+    return Step::Item;
+  }
+  // Lets go of the tree (whose release may run code) as the walk ends.
+  Step finish(Step step) {
+    frames_.clear();
+    Ref<Tree<D>> released = std::move(tree_);
+    return step;
+  }
+
+  Ref<Tree<D>> tree_;
+  uint64_t shape_;
+  int64_t depth_;
+  int64_t level_ = 0;
+  bool rootPending_ = false;
+  std::vector<Frame> frames_;
+};
+
+}  // namespace zell

@@ -1,0 +1,84 @@
+// What a tree holds, asked from Python: its counts, the payloads in a
+// window as a dict, and an iterator over the payloads of one level.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "core/contents.h"
+#include "core/range.h"
+#include "python/calls/instances.h"
+
+namespace zell {
+namespace py {
+
+template <int D>
+uint64_t nodeCountOf(Tree<D>& t) {
+  return countNodes(t).nodes;
+}
+
+template <int D>
+uint64_t dataCountOf(Tree<D>& t) {
+  return countNodes(t).payloads;
+}
+
+// {tuple(key): payload} for the level-0 cells of the window getRange reads
+// that hold a payload. Nothing is made per cell that holds none, so any
+// window is taken, and no default is needed. The walk holds each payload
+// it meets; the dict is built once the walk is over.
+template <int D>
+PyRef sparseWindowOf(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
+  Window<D> window = Window<D>::open(t, lo, hi);
+  std::vector<std::pair<Key<D>, PyRef>> found;
+  auto store = [&](const std::array<int64_t, D>& index, void* data) {
+    Key<D> key = window.origin;
+    for (int i = 0; i < D; ++i) key[i] += static_cast<uint64_t>(index[i]);
+    found.emplace_back(key, PyRef::borrow(static_cast<Object*>(data)));
+  };
+  WindowWalk<D>(t, window).run(store, false);
+  PyRef dict = PyRef::steal(checked(pyLib.PyDict_New()));
+  for (auto& cell : found) {
+    PyRef key = PyRef::steal(keyTuple<D>(cell.first));
+    if (pyLib.PyDict_SetItem(dict.get(), key.get(), cell.second.get()) != 0) raisePythonError();
+  }
+  return dict;
+}
+
+template <int D>
+ItemWalk<D> itemsOf(Tree<D>& t, uint64_t level) {
+  return ItemWalk<D>(t, level);
+}
+
+// The iterator's next step: (key tuple, payload), the end, or the built-in
+// RuntimeError once the tree has changed shape.
+template <int D>
+Object* nextItem(Object* self) noexcept {
+  try {
+    InstanceRef instance(headerOf(self));  // held while building the item runs code
+    Key<D> key;
+    Payload payload;
+    switch (fieldsOf<ItemsObject<D>>(instance.get()).walk.next(key, payload)) {
+      case ItemWalk<D>::Step::End:
+        return nullptr;
+      case ItemWalk<D>::Step::ShapeChanged:
+        return raiseRuntimeError("tree changed shape during iteration");
+      case ItemWalk<D>::Step::Item:
+        break;
+    }
+    PyRef object = PyRef::steal(static_cast<Object*>(payload.take()));
+    PyRef keyObject = PyRef::steal(keyTuple<D>(key));
+    Object* item = checked(pyLib.PyTuple_New(2));
+    fillNewTuple(item, 0, keyObject.release());
+    fillNewTuple(item, 1, object.release());
+    return item;
+  } catch (...) {
+    return raiseCaught(Boundary::Operation);
+  }
+}
+
+template <int D>
+ClassDesc Classes<D>::items{itemsName.text, nullptr, &destroyNative<ItemsObject<D>>,
+                            nullptr,        nullptr, &nextItem<D>};
+
+}  // namespace py
+}  // namespace zell
