@@ -367,6 +367,123 @@ def load_during_a_window_walk():
         signal.signal(signal.SIGALRM, signal.SIG_DFL)
 
 
+def finalizers_run_once_a_write_on_many_points_is_done():
+    """Payloads that a write on many points replaces die after the last point is written: each finalizer sees the
+    whole write, and may grow the tree, load another into it or write to it again."""
+    seen, other, cells = [], tree_of("other", "x").serialize(), [[i + 0.5] for i in range(8)]
+
+    class Old(object):
+        def __del__(self):
+            seen.append(tree.getDataByCoords(cells))
+            [lambda: tree.coordToKey([-100.0]), lambda: tree.deserialize(other),
+             lambda: tree.setDataByCoords([[0.5]], ["again"])][min(len(seen), 3) - 1]()
+
+    tree = tree_of("d", *[Old() for _ in cells])
+    assert tree.setDataByCoords(cells, range(8)) is None and seen[0] == list(range(8)) and len(seen) == 8
+    assert tree.serialize() == tree_of("other", "again", *"." * 7).serialize()  # the reads grew it
+
+
+def a_sequence_of_payloads_that_changes_the_tree():
+    """Reading the payloads of a write on many points runs their sequence's code, which loads another tree and grows
+    it; converting a point grows it too: the write lands on the tree as that code left it."""
+    other = zell.newZell2D(1.0, "other")
+    other.createNodeByCoord([9.5, 9.5]).setData("kept")
+
+    class Payloads(object):
+        def __len__(self):
+            return 3
+
+        def __getitem__(self, i):
+            [lambda: tree.deserialize(other.serialize()), lambda: tree.coordToKey([-40.0, 3.0]), gc.collect][i]()
+            return "p%d" % i
+
+    class Grows(float):
+        def __float__(self):
+            tree.coordToKey([100.0, 100.0])
+            return 2.5
+
+    tree, points = zell.newZell2D(1.0, "d"), [[0.5, 0.5], [Grows(2.5), 1.5], [-30.5, 7.5]]
+    tree.setDataByCoords(points, Payloads())
+    points[1][0] = 2.5
+    assert tree.getDataByCoords(points + [[9.5, 9.5]]) == ["p0", "p1", "p2", "kept"]
+    copy = zell.Zell2()
+    copy.deserialize(tree.serialize())
+    assert copy.serialize() == tree.serialize()
+
+
+def many_points_while_the_collector_reloads():
+    """A finalizer run by the collector while the results of calls on many points are made reloads the tree: each
+    result is of one tree, the one before the reload or the one after (3.12 on runs the collector only between
+    bytecodes), and an iteration that meets the reload stops with a RuntimeError."""
+    cells, old = [[i + 0.5] for i in range(40)], gc.get_threshold()
+    trees = [tree_of(mark, *[mark] * 40).serialize() for mark in ("a", "b")]
+    for threshold in range(1, 6):
+        tree = zell.Zell1()
+        tree.deserialize(trees[0])
+        for call in (lambda: tree.getDataByCoords(cells), lambda: tree.coordsToKeys(cells),
+                     lambda: list(tree.getSparseRange([0.0], [39.0]).values()), lambda: [v for _, v in tree.items()]):
+            bomb = type("Bomb", (object,), {"__del__": lambda self: tree.deserialize(trees[1])})
+            gc.collect()
+            bomb = bomb()
+            bomb.cycle = bomb
+            del bomb
+            gc.set_threshold(threshold)
+            try:
+                result = call()
+            except RuntimeError as error:
+                result = [str(error)]
+            finally:
+                gc.set_threshold(*old)
+            assert result in ([[i] for i in range(40)], ["a"] * 40, ["b"] * 40,
+                              ["tree changed shape during iteration"]), result
+            gc.collect()
+            tree.deserialize(trees[0])
+
+
+def many_points_while_another_thread_loads(seconds=0.5):
+    """Writes on many points whose payload sequences let another thread in, which loads one of two trees meanwhile,
+    beside reads, sparse windows and iterations: every result is of one whole tree, every save loads back, and an
+    iteration that a load comes between stops with a RuntimeError."""
+    cells, stop, failures = [[i + 0.5] for i in range(64)], time.time() + seconds, []
+    blobs = [tree_of(mark, *[mark] * 64).serialize() for mark in ("a", "b")]
+    tree = zell.Zell1()
+    tree.deserialize(blobs[0])
+
+    class Slow(object):
+        def __len__(self):
+            return len(cells)
+
+        def __getitem__(self, i):
+            time.sleep(0)
+            return "w"
+
+    def load():
+        for i in itertools.count():
+            if time.time() > stop:
+                return
+            tree.deserialize(blobs[i % 2])
+
+    def one_tree(values):
+        if len(set(values)) != 1:
+            failures.append(values)
+
+    thread = Thread(target=load)
+    thread.start()
+    try:
+        while time.time() < stop:
+            tree.setDataByCoords(cells, Slow())
+            one_tree(tree.getDataByCoords(cells))
+            one_tree(list(tree.getSparseRange([0.0], [63.0]).values()))
+            try:
+                one_tree([v for _, v in tree.items()])
+            except RuntimeError:
+                pass
+            zell.Zell1().deserialize(tree.serialize())
+    finally:
+        thread.join()
+    assert not failures, failures[:2]
+
+
 CASES = [f for name, f in sorted(globals().items()) if getattr(f, "__module__", 0) == __name__ and f.__doc__]
 
 if __name__ == "__main__":

@@ -9,7 +9,10 @@ against tests/model.py draw from a seeded `random`.
 """
 from __future__ import print_function
 
+import copy
+import ctypes
 import gc
+import math
 import os
 import pickle
 import random
@@ -20,7 +23,7 @@ from functools import reduce
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import zell_dim_1_2_3_4 as z  # noqa: E402
-from model import ABSENT, KEY_MAX, Refused, TreeModel, nextbelow  # noqa: E402
+from model import ABSENT, KEY_MAX, TOO_FAR, Refused, TreeModel, nextbelow  # noqa: E402
 
 DIMS, PREFIX, NONE, nan, inf = (1, 2, 3, 4), "Unexpected error encountered: ", pickle.dumps(None), float("nan"), 1e999
 # inf: 1e999 overflows to infinity. NONE: this interpreter's pickle of None, written for nodes without payload.
@@ -417,8 +420,182 @@ def check_scalar_pickles():
         assert outcomes[0] == outcomes[1], (form, outcomes)
 
 
+def as_table(points, d, item=ctypes.c_double):
+    """The points as a ctypes array of shape (N, d), which lends a buffer as a numpy array does (every interpreter)."""
+    row = item * d
+    return (row * len(points))(*[row(*p) for p in points])
+
+
+def bulk_call(tree, op, coords, values, level):
+    return {"set": lambda: tree.setDataByCoords(coords, values, level), "keys": lambda: tree.coordsToKeys(coords),
+            "get": lambda: tree.getDataByCoords(coords, level)}[op]()
+
+
+def loop_call(tree, op, points, values, level):
+    return {"set": lambda: [tree.createNodeByCoord(p, level).setData(v) for p, v in zip(points, values)] and None
+            or None,
+            "keys": lambda: [tree.coordToKey(p) for p in points],
+            "get": lambda: [tree.getNodeByCoord(p, level).getData() for p in points]}[op]()
+
+
+def check_bulk(cases=80):
+    """Calls on many points give what loops of single calls give: the same objects, keys as each point's turn gave
+    them, the same growth and the same tree, byte for byte. A refusal is the first refusing single call's, and leaves
+    the tree as it was. Points come as lists, tuples and buffers of float64 (either byte order), float32 and int64."""
+    forms = [list, tuple, as_table, lambda p, d: as_table(p, d, ctypes.c_double.__ctype_be__),
+             lambda p, d: as_table(p, d, ctypes.c_float), lambda p, d: as_table(p, d, ctypes.c_int64)]
+    for seed in range(int(cases)):
+        rng = random.Random(seed)
+        d, m = DIMS[seed % 4], rng.choice([1.0, 0.3, 7.77, 1e-3, 2.0 ** -30])
+        anchor, default = [rng.choice([0.0, -2.5, 0.1, rng.uniform(-1e3, 1e3)]) for _ in range(d)], rng.choice([
+            ABSENT, None, "d"])
+        trees = [ctor(d, "A")(m, anchor) if default is ABSENT else ctor(d, "AD")(m, anchor, default) for _ in "ab"]
+
+        def point(a, size):  # mostly near the tree; else at its corners and edges, far away, NaN or infinite
+            return [rng.choice([x + rng.randint(-40, 40) * m / 2] * 5 + [x, nextbelow(x + size), rng.choice([
+                nan, -0.0, inf, -inf, x + rng.choice([-m, m]) * 2.0 ** rng.randint(20, 66)])]) for x in a]
+
+        for _ in range(5):
+            form, op, level = rng.randrange(len(forms)), rng.choice(["set", "get", "keys"]), rng.choice([0, 1, 3, 70])
+            n = rng.choice([0, 1, 7, 60, 400, 2500])
+            points = [point(trees[0].anchor(), trees[0].size()) if rng.random() < 4.0 / (n + 30) else [
+                x + rng.randint(-8, 200) * m for x in anchor] for _ in range(n)]
+            if form == 5:  # integers: only finite points, as ints
+                finite = [p for p in points if not any(math.isinf(x) or x != x for x in p)]
+                points = [[int(max(-2 ** 62, min(2 ** 62, x))) for x in p] for p in finite]
+            coords = forms[form](points, d) if form > 1 else list(map(forms[form], points))
+            points = [list(map(float, p)) for p in coords]  # as the buffer holds them
+            values, before = [rng.choice([[i], None, i]) for i in range(len(points))], trees[1].serialize()
+            try:
+                want = loop_call(trees[0], op, points, values, level)
+            except z.PyGlueException as refused:
+                kind, message = type(refused).__name__, str(refused)[len(PREFIX):]
+                fails(lambda: bulk_call(trees[1], op, coords, values, level), kind, message)
+                assert trees[1].serialize() == before
+                trees[0] = copy.copy(trees[1])  # the same payload objects, for the next comparison
+                continue
+            got = bulk_call(trees[1], op, coords, values, level)
+            assert got == want and all(a is b for a, b in zip(got or (), want or ())) if op == "get" else got == want
+            assert trees[0].serialize() == trees[1].serialize(), (seed, op, form)
+
+
+def check_bulk_arguments():
+    """Arguments a call on many points refuses, before anything changes: the single calls' messages where one
+    applies, TypeErrors for what cannot be read, a ValueError for lengths that differ."""
+    shape = CONVERT + "array of shape (N, 2)"
+    for bad, message in [(5, CONVERT + "list of points or array of shape (N, 2)"), (iter([[0.5, 0.5]]), None),
+                         ([[0.5, 0.5], [0.5]], CONVERT + "array[0..1, float]"), ([[0.5, "x"]], CONVERT + "float"),
+                         ([(0.5, 0.5), 3], CONVERT + "array[0..1, float]"),
+                         (as_table([[1.0, 2.0, 3.0]], 3), shape + ": it has shape (1, 3)"),
+                         ((ctypes.c_double * 4)(), shape + ": it has shape (4,)"),
+                         ((ctypes.c_char * 2 * 3)(), shape + " of numbers: its items have format '<c'"),
+                         (bytearray(b"abcd"), shape + ": it has shape (4,)")]:
+        tree = z.newZell2D(1.0, "d")
+        tree.createNodeByCoord([0.5, 0.5]).setData("kept")
+        before = tree.serialize()
+        for call in (lambda: tree.setDataByCoords(bad, [1, 2]), lambda: tree.getDataByCoords(coords=bad),
+                     lambda: tree.coordsToKeys(bad)):
+            fails(call, TypeError, message)
+        assert tree.serialize() == before
+    tree, far = z.newZell1D(1.0, "d"), [[0.5], [2.0 ** 70], [3.5]]
+    before = tree.serialize()
+    unequal = "coords and data differ in length: 1 points, 2 payloads"
+    for call, kind, message in [
+            (lambda: tree.setDataByCoords([[0.5]], [1, 2]), "ValueError", unequal),
+            (lambda: tree.setDataByCoords([[0.5]], 7), TypeError, CONVERT + "sequence of payloads"),
+            (lambda: tree.setDataByCoords([[0.5]], {0: 1}), TypeError, CONVERT + "sequence of payloads"),
+            (lambda: tree.getDataByCoords([[0.5]], -1), TypeError, CONVERT + "uint"),
+            (lambda: tree.setDataByCoords([[0.5]], [1], level="x"), TypeError, CONVERT + "uint"),
+            (lambda: tree.setDataByCoords(far, "abc"), "ValueError", TOO_FAR + " would need more than 64 levels"),
+            (lambda: tree.coordsToKeys([[0.5], [-inf]]), "ValueError",
+             "coordinate must be finite to grow the tree to it"),
+            (lambda: tree.getDataByCoords([[1e300], [-1e300]]), "ValueError", TOO_FAR + " would need more than 64 "
+             "levels")]:
+        fails(call, kind, message)
+        assert tree.serialize() == before
+    # Any sequence with len() and indexing holds payloads; a string is one of its characters each.
+    seq = type("Seq", (object,), {"__len__": lambda self: 2, "__getitem__": lambda self, i: [7, 8][i]})()
+    assert tree.setDataByCoords(((0.5,), (1.5,)), seq) is None and tree.setDataByCoords([[2.5], [3.5]], "xy") is None
+    assert tree.getDataByCoords(as_table([[0.5], [1.5], [2.5], [3.5], [4.5]], 1)) == [7, 8, "x", "y", "d"]
+
+
+def held(tree, level):
+    """(key tuple, payload) of every node at `level` holding a payload, in the order of a walk in depth, and the
+    counts of all nodes and of payloads: found with climbers."""
+    found, counts = [], [0, 0]
+
+    def walk(c, key):
+        counts[0], counts[1] = counts[0] + 1, counts[1] + c.hasData()
+        if c.level() == level and c.hasData():
+            found.append((tuple(key), c.getData()))
+        for nr in range(2 ** tree.dimensions()) if c.hasChildren() else ():
+            walk(c.climbClone(nr), [k + ((nr >> i) & 1) * 2 ** (c.level() - 1) for i, k in enumerate(key)])
+
+    walk(tree.getClimber(), [0] * tree.dimensions())
+    return found, counts
+
+
+def check_contents(cases=30):
+    """items() and the counts against walks with climbers, on every level; sparse windows against getRange."""
+    for seed in range(int(cases)):
+        rng = random.Random(seed)
+        d, default = DIMS[seed % 4], object()
+        tree, side = ctor(d, "AD")(0.5, [rng.uniform(-3, 3) for _ in range(d)], default), [64, 24, 10, 6][d - 1]
+        for level in (0, 0, 1, 3):
+            points = [[rng.uniform(-side, side) for _ in range(d)] for _ in range(rng.randint(0, 5 * side))]
+            tree.setDataByCoords(points, [object() for _ in points], level)
+        tree.getNodeByCoord([0.0] * d).setData("at the top")
+        for level in range(tree.depth() + 2):
+            items, counts = held(tree, level)
+            got = list(tree.items(level=level))
+            assert [k for k, _ in got] == [k for k, _ in items] and all(a[1] is b[1] for a, b in zip(got, items))
+        assert [tree.nodeCount(), tree.dataCount()] == counts
+        lo = [rng.uniform(-side, side) for _ in range(d)]
+        hi = [x + rng.uniform(-0.5, [40, 12, 5, 3][d - 1]) for x in lo]
+        grid, sparse = tree.getRange(lo, hi), tree.getSparseRange(lo, hi)
+        origin, cells = tree.coordToKey(lo), {}
+
+        def gather(part, index):
+            if len(index) == d:
+                return part is not default and cells.setdefault(tuple(o + i for o, i in zip(origin, index)), part)
+            [gather(sub, index + [i]) for i, sub in enumerate(part)]
+
+        gather(grid, [])
+        assert sorted(sparse) == sorted(cells) and all(sparse[k] is cells[k] for k in cells), (seed, lo, hi)
+    tree = z.newZell2(1.0)  # without a default, and for any window
+    tree.setDataByCoords([[0.5, 0.5], [2.0 ** 40, 3.5]], "ab")
+    sparse = tree.getSparseRange([-1.0, -1.0], [2.0 ** 41, 2.0 ** 41])  # grows the tree first, as getRange would
+    assert sparse == dict((tuple(tree.coordToKey(p)), v) for p, v in [([0.5, 0.5], "a"), ([2.0 ** 40, 3.5], "b")])
+    assert tree.getSparseRange([3.0, 3.0], [-5.0, 0.0]) == {}
+
+
+def check_iteration():
+    """An iterator over items goes on through payloads set and removed meanwhile, refuses to go on once the tree has
+    changed shape, holds its tree, and neither copies nor pickles."""
+    for change in (lambda t: t.createNodeByCoord([9.5, 0.5]), lambda t: t.coordToKey([-1.0, 0.5]),
+                   lambda t: t.deserialize(t.serialize())):
+        tree = z.newZell2D(1.0, "d")
+        tree.setDataByCoords([[x + 0.5, 0.5] for x in range(8)], range(8))
+        it = tree.items()
+        assert next(it) == ((0, 0), 0) and tree.getNodeByCoord([3.5, 0.5]).extractData() == 3
+        tree.getNodeByCoord([5.5, 0.5]).setData("new")
+        tree.getNodeByCoord([6.5, 0.5]).setData("new too")  # on existing nodes: no change of shape
+        assert [next(it), next(it), next(it), next(it)] == [((1, 0), 1), ((2, 0), 2), ((4, 0), 4), ((5, 0), "new")]
+        change(tree)
+        fails(lambda: next(it), RuntimeError, "tree changed shape during iteration")
+        assert list(it) == []
+    tree = z.newZell3(1.0)
+    tree.createNodeByCoord([5.5] * 3, 1).setData("x")
+    it, level0, top = tree.items(1), tree.items(), tree.items(level=tree.depth())
+    tree = None
+    gc.collect()
+    assert (list(it), list(level0), list(top), list(z.newZell1(1.0).items(5))) == ([((4, 4, 4), "x")], [], [], [])
+    for refused in (lambda: type(it)(), lambda: copy.copy(it), lambda: pickle.dumps(it)):
+        fails(refused, TypeError)
+
+
 CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,
-          check_sparse_windows, check_scalar_pickles]
+          check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration]
 
 if __name__ == "__main__":
     failed, checks = [], [saved_trees] if sys.argv[1:2] in (["write"], ["read"]) else CHECKS

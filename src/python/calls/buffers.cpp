@@ -52,7 +52,8 @@ const ItemType kItemTypes[] = {
 };
 
 // The reader of a format ("d", "<f", "=q", ...; none means unsigned bytes)
-// with items of `size` bytes, or null.
+// with items of `size` bytes (0: any, for a buffer without items, whose
+// item size some exporters leave at 0), or null.
 ReadRows readerOf(const char* format, Ssize size) {
   if (!format) format = "B";
   bool swapped = false;
@@ -65,7 +66,7 @@ ReadRows readerOf(const char* format, Ssize size) {
   }
   if (!format[0] || format[1]) return nullptr;
   for (const ItemType& type : kItemTypes)
-    if (type.size == size && std::strchr(type.codes, format[0])) return type.read[swapped];
+    if ((type.size == size || size == 0) && std::strchr(type.codes, format[0])) return type.read[swapped];
   return nullptr;
 }
 
@@ -101,7 +102,7 @@ std::unique_ptr<NumberRows> NumberRows::borrow(Object* o, int columns) {
   if (ndim != 2 || !shape || shape[1] != columns) refuse(": it has shape " + shapeText(ndim, shape));
   auto format = field(layout::kBufferFormat, static_cast<const char*>(nullptr));
   Ssize itemSize = field(layout::kBufferItemSize, Ssize{0});
-  lent->read_ = readerOf(format, itemSize);
+  lent->read_ = readerOf(format, shape[0] == 0 ? 0 : itemSize);
   if (!lent->read_ || field(layout::kBufferSuboffsets, static_cast<const Ssize*>(nullptr)))
     refuse(std::string(" of numbers: its items have format '") + (format ? format : "B") + "'");
   // Without strides the rows lie one after another.
