@@ -572,8 +572,8 @@ def check_contents(cases=30):
 def check_iteration():
     """An iterator over items goes on through payloads set and removed meanwhile, refuses to go on once the tree has
     changed shape, holds its tree, and neither copies nor pickles."""
-    for change in (lambda t: t.createNodeByCoord([9.5, 0.5]), lambda t: t.coordToKey([-1.0, 0.5]),
-                   lambda t: t.deserialize(t.serialize())):
+    for change in (lambda t: t.createNodeByCoord([0.5, 6.5]), lambda t: t.setDataByCoords([[2.5, 5.5]], "n"),
+                   lambda t: t.coordToKey([-1.0, 0.5]), lambda t: t.deserialize(t.serialize())):
         tree = z.newZell2D(1.0, "d")
         tree.setDataByCoords([[x + 0.5, 0.5] for x in range(8)], range(8))
         it = tree.items()
