@@ -51,8 +51,10 @@ class ItemWalk {
     if (level_ == depth_) {
       rootPending_ = true;
     } else if (Children<D> top = tree.root->children) {
-      frames_.reserve(static_cast<size_t>(depth_ - level_));
-      frames_.push_back(Frame{top, Key<D>{}, 0});
+      // A frame for every level from below the root down to `level`: pushing
+      // never moves them.
+      frames_.resize(static_cast<size_t>(depth_ - level_));
+      enter(top, Key<D>{});
     }
   }
 
@@ -65,23 +67,20 @@ class ItemWalk {
       rootPending_ = false;
       if (tree_->root->data.has()) return found(Key<D>{}, *tree_->root, key, payload);
     }
-    while (!frames_.empty()) {
-      Frame& frame = frames_.back();
+    while (top_ > 0) {
+      Frame& frame = frames_[top_ - 1];
       if (frame.next == ChildSet<D>::kCount) {
-        frames_.pop_back();
+        --top_;
         continue;
       }
       int c = frame.next++;
-      // The frames hold the sets from the level below the root down.
-      int64_t level = depth_ - static_cast<int64_t>(frames_.size());
       const Node<D>& child = *frame.set.child(c);
-      Key<D> childKey = frame.key;
-      for (int i = 0; i < D; ++i)
-        if ((c >> i) & 1) childKey[i] += uint64_t{1} << level;
+      // The frames hold the sets from the level below the root down.
+      int64_t level = depth_ - static_cast<int64_t>(top_);
       if (level == level_) {
-        if (child.data.has()) return found(childKey, child, key, payload);
+        if (child.data.has()) return found(childKey(frame.key, c, level), child, key, payload);
       } else if (child.children) {
-        frames_.push_back(Frame{child.children, childKey, 0});
+        enter(child.children, childKey(frame.key, c, level));
       }
     }
     return finish(Step::End);
@@ -95,6 +94,29 @@ class ItemWalk {
     int next;
   };
 
+  // Pushes the frame of `set`, whose parent is at `key`. What the walk reads
+  // next among its children is fetched now: the sets of those that have
+  // children, or at the level walked, the payloads.
+  void enter(Children<D> set, const Key<D>& key) {
+    frames_[top_++] = Frame{set, key, 0};
+    bool last = depth_ - static_cast<int64_t>(top_) == level_;
+    for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+      const Node<D>* child = set.child(c);
+      if (last) {
+        if (void* object = child->data.get()) __builtin_prefetch(object, 1);
+      } else if (Children<D> below = child->children) {
+        __builtin_prefetch(below.set());
+      }
+    }
+  }
+
+  static Key<D> childKey(const Key<D>& parent, int c, int64_t level) {
+    Key<D> key = parent;
+    for (int i = 0; i < D; ++i)
+      if ((c >> i) & 1) key[i] += uint64_t{1} << level;
+    return key;
+  }
+
   static Step found(const Key<D>& at, const Node<D>& node, Key<D>& key, Payload& payload) {
     key = at;
     Payload held = node.data.shared();
@@ -103,7 +125,7 @@ class ItemWalk {
   }
   // Lets go of the tree (whose release may run code) as the walk ends.
   Step finish(Step step) {
-    frames_.clear();
+    top_ = 0;
     Ref<Tree<D>> released = std::move(tree_);
     return step;
   }
@@ -114,6 +136,7 @@ class ItemWalk {
   int64_t level_ = 0;
   bool rootPending_ = false;
   std::vector<Frame> frames_;
+  size_t top_ = 0;  // frames in use
 };
 
 }  // namespace zell

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -189,7 +190,7 @@ class NodeStore {
       auto* set = new (foreignSets_.take()) ForeignChildSet<D>{ChildSet<D>(), kept, keptAt};
       node.children = Children<D>(set);
     } else {
-      node.children = Children<D>(new (sets_.take()) ChildSet<D>());
+      node.children = Children<D>(newSet());
     }
     count_ += ChildSet<D>::kCount - (kept ? 1 : 0);
   }
@@ -227,6 +228,19 @@ class NodeStore {
       set->~ChildSet();
       sets_.give(set);
     }
+  }
+
+  // A set of empty nodes, made node by node: a set built as a whole is
+  // zeroed by a string instruction, whose start-up costs more than the
+  // stores of its few nodes, and trees are built a set at a time.
+  ChildSet<D>* newSet() {
+    void* block = sets_.take();
+    makeNodes(static_cast<Node<D>*>(block), std::make_index_sequence<ChildSet<D>::kCount>{});
+    return std::launder(static_cast<ChildSet<D>*>(block));
+  }
+  template <size_t... I>
+  static void makeNodes(Node<D>* nodes, std::index_sequence<I...>) {
+    (new (nodes + I) Node<D>(), ...);
   }
 
   size_t count_ = 0;

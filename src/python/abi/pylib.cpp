@@ -158,6 +158,7 @@ const Row kRows[] = {
     OPT(PyLong_Type),
     OPT(PyLong_AsLongLongAndOverflow),
     // Many points and payloads per call, and iteration.
+    OPT(_PyDict_NewPresized),
     OPT(PyObject_Size),
     OPT(PySequence_GetItem),
     OPT_EXC(PyExc_RuntimeError),

@@ -144,6 +144,7 @@ struct PyLib {
   long long (*PyLong_AsLongLongAndOverflow)(Object*, int*);
   // optional: sequences of the user's read by index, and the error of an
   // iteration whose tree changed under it
+  Object* (*_PyDict_NewPresized)(Ssize);
   Ssize (*PyObject_Size)(Object*);
   Object* (*PySequence_GetItem)(Object*, Ssize);
   Object* PyExc_RuntimeError;

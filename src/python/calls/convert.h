@@ -157,12 +157,37 @@ Object* toPy(const std::string& bytes);  // str when valid UTF-8, else bytes
 Object* textOrBytes(std::string_view bytes);
 Object* toPy(const std::vector<uint64_t>& values);
 
+// The ints of key components, each value made once while a result of many
+// keys is built: the keys of one region share most of their components,
+// and an int made again costs more than one looked up.
+class KeyInts {
+ public:
+  // A new reference to the int `value`.
+  Object* get(uint64_t value) {
+    Slot& slot = slots_[value % kSlots];
+    if (!slot.object || slot.value != value) {
+      slot.object = PyRef::steal(toPy(value));
+      slot.value = value;
+    }
+    incRef(slot.object.get());
+    return slot.object.get();
+  }
+
+ private:
+  static constexpr size_t kSlots = 1024;
+  struct Slot {
+    uint64_t value = 0;
+    PyRef object;
+  };
+  Slot slots_[kSlots];
+};
+
 // A new tuple of the key's D ints.
 template <int D>
-Object* keyTuple(const Key<D>& key) {
+Object* keyTuple(const Key<D>& key, KeyInts& ints) {
   // The ints first: once the tuple exists, nothing allocates until it is full.
   std::array<PyRef, D> items;
-  for (int i = 0; i < D; ++i) items[i] = PyRef::steal(toPy(key[i]));
+  for (int i = 0; i < D; ++i) items[i] = PyRef::steal(ints.get(key[i]));
   Object* tuple = checked(pyLib.PyTuple_New(D));
   for (int i = 0; i < D; ++i) fillNewTuple(tuple, i, items[i].release());
   return tuple;

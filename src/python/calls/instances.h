@@ -22,7 +22,7 @@ Object* toPy(Climber<D> climber) {
 
 template <int D>
 Object* toPy(ItemWalk<D> walk) {
-  return newPyInstance(Classes<D>::items, ItemsObject<D>{std::move(walk)});
+  return newPyInstance(Classes<D>::items, ItemsObject<D>{std::move(walk), nullptr});
 }
 
 // A tree method whose operation takes the tree: the call holds a count on

@@ -7,6 +7,7 @@
 #include "core/climber.h"
 #include "core/contents.h"
 #include "core/tree.h"
+#include "python/calls/convert.h"
 #include "python/objects/instance.h"
 
 namespace zell {
@@ -26,6 +27,7 @@ struct ClimberObject {
 template <int D>
 struct ItemsObject {
   ItemWalk<D> walk;
+  std::unique_ptr<KeyInts> ints;  // made at the first item
 };
 
 // Names built at compile time: a stem, the dimension digit, a suffix.

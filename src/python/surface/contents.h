@@ -2,6 +2,7 @@
 // window as a dict, and an iterator over the payloads of one level.
 #pragma once
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -36,9 +37,12 @@ PyRef sparseWindowOf(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
     found.emplace_back(key, PyRef::borrow(static_cast<Object*>(data)));
   };
   WindowWalk<D>(t, window).run(store, false);
-  PyRef dict = PyRef::steal(checked(pyLib.PyDict_New()));
+  PyRef dict = PyRef::steal(checked(pyLib._PyDict_NewPresized
+                                        ? pyLib._PyDict_NewPresized(static_cast<Ssize>(found.size()))
+                                        : pyLib.PyDict_New()));
+  std::unique_ptr<KeyInts> ints(new KeyInts());
   for (auto& cell : found) {
-    PyRef key = PyRef::steal(keyTuple<D>(cell.first));
+    PyRef key = PyRef::steal(keyTuple<D>(cell.first, *ints));
     if (pyLib.PyDict_SetItem(dict.get(), key.get(), cell.second.get()) != 0) raisePythonError();
   }
   return dict;
@@ -55,9 +59,10 @@ template <int D>
 Object* nextItem(Object* self) noexcept {
   try {
     InstanceRef instance(headerOf(self));  // held while building the item runs code
+    ItemsObject<D>& items = fieldsOf<ItemsObject<D>>(instance.get());
     Key<D> key;
     Payload payload;
-    switch (fieldsOf<ItemsObject<D>>(instance.get()).walk.next(key, payload)) {
+    switch (items.walk.next(key, payload)) {
       case ItemWalk<D>::Step::End:
         return nullptr;
       case ItemWalk<D>::Step::ShapeChanged:
@@ -66,7 +71,8 @@ Object* nextItem(Object* self) noexcept {
         break;
     }
     PyRef object = PyRef::steal(static_cast<Object*>(payload.take()));
-    PyRef keyObject = PyRef::steal(keyTuple<D>(key));
+    if (!items.ints) items.ints.reset(new KeyInts());
+    PyRef keyObject = PyRef::steal(keyTuple<D>(key, *items.ints));
     Object* item = checked(pyLib.PyTuple_New(2));
     fillNewTuple(item, 0, keyObject.release());
     fillNewTuple(item, 1, object.release());
