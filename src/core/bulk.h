@@ -188,7 +188,7 @@ class TopLevels {
 // one step in turn and fetches the node it steps to, which the next round
 // reads. Nodes are never removed meanwhile, so a walk may start from any
 // node on its path that existed before: created children are met below it.
-constexpr size_t kPointsInFlight = 64;
+constexpr size_t kPointsInFlight = 128;
 
 template <int D, bool kCreate, class Visit>
 void walkToPoints(Tree<D>& tree, const PointSource<D>& points, const PointPlan<D>& plan, uint64_t target,
