@@ -76,6 +76,22 @@ def random_points(n, dims, side, seed):
     return [[u() * side for _ in range(dims)] for _ in range(n)]
 
 
+def last_level_cache_bytes():
+    """The largest CPU cache Linux reports for the first CPU, in bytes; None where it reports none."""
+    base = "/sys/devices/system/cpu/cpu0/cache"
+    units = {"K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
+    sizes = []
+    try:
+        for name in os.listdir(base):
+            if name.startswith("index"):
+                with open(os.path.join(base, name, "size")) as f:
+                    text = f.read().strip()
+                sizes.append(int(text[:-1]) * units[text[-1]] if text[-1] in units else int(text))
+    except (OSError, ValueError):
+        return None
+    return max(sizes) if sizes else None
+
+
 def rss_bytes():
     with open("/proc/self/statm") as f:
         return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
