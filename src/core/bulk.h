@@ -237,11 +237,11 @@ void walkToPoints(Tree<D>& tree, const PointSource<D>& points, const PointPlan<D
   }
 }
 
-// Stores take(i), an object whose count is handed over, as the payload of point i's node
-// at `target`, creating missing nodes, in order: where two points share a
-// node the later one's object stays. The payloads they replace go to
-// `replaced`, for the caller to release once the tree is whole (releasing
-// runs code). The tree must be grown by the plan's steps.
+// Stores take(i), an object whose count is handed over, as the payload of
+// point i's node at `target`, creating missing nodes, in order: where two
+// points share a node the later one's object stays. The payloads they
+// replace go to `replaced`, for the caller to release once the tree is
+// whole (releasing runs code). The tree must be grown by the plan's steps.
 template <int D, class Take>
 void storeAtPoints(Tree<D>& tree, const PointSource<D>& points, const PointPlan<D>& plan, uint64_t target,
                    Take&& take, std::vector<Payload>& replaced) {
