@@ -1,6 +1,8 @@
 """Calls on many points with numpy arrays: every layout numpy makes reads as its rows, written and read as loops of
 single calls would, the arrays and payloads given back, nothing held after a refusal. Every interpreter runs the
 same calls with lists and ctypes arrays (tests/compat)."""
+import importlib.util
+import os
 import sys
 
 import pytest
@@ -137,3 +139,19 @@ def test_random_calls_agree_with_loops(data):
                "get": lambda: ours.getDataByCoords(array, level), "keys": lambda: ours.coordsToKeys(array)}[op]()
         assert got == want and ours.serialize() == loop.serialize()
         assert list(ours.items()) == list(loop.items()) and ours.nodeCount() == loop.nodeCount()
+
+
+def test_the_point_cloud_example_counts_every_point(tmp_path, monkeypatch, capsys):
+    monkeypatch.syspath_prepend(os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "examples"))
+    import point_cloud
+
+    monkeypatch.setattr(point_cloud, "POINTS", 20000)
+    cloud = point_cloud.make_cloud(np.random.default_rng(1))
+    tree = point_cloud.count_cells(cloud)
+    occupied = point_cloud.report(tree)
+    cells = np.floor((cloud - np.array(tree.anchor())) / point_cloud.CELL).astype(np.int64)
+    keys, counts = np.unique(cells, axis=0, return_counts=True)
+    assert dict(occupied) == dict(zip(map(tuple, keys.tolist()), counts.tolist())) and tree.dataCount() == len(keys)
+    if importlib.util.find_spec("matplotlib"):
+        point_cloud.draw(tree, occupied, str(tmp_path / "cloud.png"))
+        assert (tmp_path / "cloud.png").stat().st_size > 0
