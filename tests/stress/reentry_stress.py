@@ -8,6 +8,7 @@ stably), and nothing may fail but the refusals the module documents. Prints
 the counts and exits non-zero on any failure. Run it on the sanitizer build
 with PYTHONMALLOC=malloc so that a use of freed memory is reported.
 """
+import ctypes
 import gc
 import random
 import sys
@@ -20,7 +21,8 @@ import zell_dim_1_2_3_4 as zell
 # replaced, and the object made by calling the class before anything is loaded into it.
 REFUSALS = ("the tree kept changing while its window was being built",
             "another load gave this object a tree while this one was read")
-STALE = ("the climber's node was replaced when the tree was loaded", "Zell2 holds no tree")
+STALE = ("the climber's node was replaced when the tree was loaded", "Zell2 holds no tree",
+         "tree changed shape during iteration")
 local, failures, trees, blobs, climbers = threading.local(), [], [], [], []
 counts = dict.fromkeys(["operations", "refusals", "stale or empty", "failures"], 0)
 
@@ -40,6 +42,32 @@ class Hook(object):
         act(hook=True)
 
 
+class Payloads(object):
+    """A sequence of payloads that acts on the shared trees as it is read."""
+
+    def __init__(self, n):
+        self.n = n
+
+    def __len__(self):
+        return self.n
+
+    def __getitem__(self, i):
+        if i >= self.n:
+            raise IndexError(i)
+        act(hook=True)
+        return Hook(i) if i % 3 else i
+
+
+def many(rng, p):
+    """Points around p, as a list or as a buffer (a ctypes array)."""
+    points = [[x + rng.uniform(-6.0, 6.0) for x in p] for _ in range(rng.randrange(40))]
+    return rng.choice([lambda: points, lambda: (ctypes.c_double * 2 * len(points))(*map(tuple, points))])()
+
+
+def write_many(tree, coords, level):
+    tree.setDataByCoords(coords, Payloads(len(coords)), level)
+
+
 def save(tree):
     blob = tree.serialize()
     copy = zell.Zell2()
@@ -56,6 +84,10 @@ def operation(rng):
         lambda: tree.getRange(p, [x + rng.uniform(0.0, 12.0) for x in p]),
         lambda: blobs and tree.deserialize(rng.choice(blobs)), lambda: rng.random() < 0.1 and gc.collect(),
         lambda: climbers.append(tree.getNodeByCoord(p)) or climbers.__delitem__(slice(0, -16)),
+        lambda: write_many(tree, many(rng, p), rng.choice([0, 0, 1])),
+        lambda: tree.getDataByCoords(many(rng, p)), lambda: tree.coordsToKeys(many(rng, p)),
+        lambda: tree.getSparseRange(p, [x + rng.uniform(0.0, 30.0) for x in p]),
+        lambda: [tree.nodeCount(), tree.dataCount()] + [item for item in tree.items(rng.choice([0, 0, 1]))],
         lambda: c and rng.choice([c.getData, c.hasChildren, lambda: c.setData(Hook(1)),
                                   lambda: c.hasData() and c.extractData(),
                                   lambda: c.level() > 0 and c.creativeClimbClone(rng.randrange(4))])()])()
@@ -72,7 +104,7 @@ def act(hook=False):
         operation(random.Random(random.random()))
         counts["operations"] += 1
     except Exception as error:  # every error but the documented refusals is a failure
-        message = isinstance(error, zell.PyGlueException) and str(error).split("encountered: ", 1)[-1]
+        message = isinstance(error, (zell.PyGlueException, RuntimeError)) and str(error).split("encountered: ", 1)[-1]
         kind = "stale or empty" if message in STALE else "refusals" if message in REFUSALS else "failures"
         counts[kind] += 1
         failures.extend([repr(error)] * (kind == "failures"))
