@@ -12,7 +12,7 @@ root_dir="$1"
 export DEBIAN_FRONTEND=noninteractive
 
 # The interpreter, its standard library and what run_compat.py loads of it.
-PACKAGES=(libc6 python3.11-minimal libpython3.11-minimal libpython3.11-stdlib zlib1g libexpat1)
+PACKAGES=(libc6 python3.11-minimal libpython3.11-minimal libpython3.11-stdlib zlib1g libexpat1 libffi8)
 done_marker="$root_dir/.packages"
 
 # Installs a package of this machine's own architecture, reading the
