@@ -76,6 +76,9 @@ def test_arrays_of_other_shapes_and_items_are_refused_and_given_back():
                 call()
             assert str(error.value) == message
         array.resize((7,) + array.shape[1:], refcheck=False)  # no buffer of it is held any more
+    for call, what in [(tree.getDataByCoords, "payloads"), (tree.coordsToKeys, "keys")]:  # one point, 2**40 times
+        with pytest.raises(zell.PyGlueException, match="a result of %d %s does not fit in memory" % (2 ** 40, what)):
+            call(np.broadcast_to(np.zeros(3), (2 ** 40, 3)))
     far = np.array([[0.5] * 3, [2.0 ** 70] * 3])
     with pytest.raises(zell.PyGlueException, match="point lies too far away"):
         tree.setDataByCoords(far, ["a", "b"])

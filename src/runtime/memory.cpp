@@ -1,5 +1,7 @@
 #include "runtime/memory.h"
 
+#include "runtime/error.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -18,6 +20,13 @@ uint64_t physicalMemoryBytes() {
   if (pages <= 0 || pageSize <= 0) return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
 #endif
+}
+
+void refuseBeyondMemory(uint64_t count, uint64_t bytesEach, const char* what, const char* items) {
+  uint64_t memory = physicalMemoryBytes();
+  if (memory > 0 && count > memory / bytesEach)
+    raise(ErrorKind::OutOfMemDefect, std::string("a ") + what + " of " + std::to_string(count) + " " + items +
+                                         " does not fit in memory");
 }
 
 }  // namespace zell

@@ -499,9 +499,11 @@ def check_bulk_arguments():
         assert tree.serialize() == before
     tree, far = z.newZell1D(1.0, "d"), [[0.5], [2.0 ** 70], [3.5]]
     before = tree.serialize()
-    unequal = "coords and data differ in length: 1 points, 2 payloads"
+    unequal = "setDataByCoords() takes one payload for each point: 1 point and 2 payloads given"
+    lying = type("Lying", (object,), {"__len__": lambda self: sys.maxsize, "__getitem__": lambda self, i: i})()
     for call, kind, message in [
-            (lambda: tree.setDataByCoords([[0.5]], [1, 2]), "ValueError", unequal),
+            (lambda: tree.setDataByCoords([[0.5]], [1, 2]), TypeError, unequal),
+            (lambda: tree.setDataByCoords([[0.5]], lying), TypeError, CONVERT + "sequence of payloads"),
             (lambda: tree.setDataByCoords([[0.5]], 7), TypeError, CONVERT + "sequence of payloads"),
             (lambda: tree.setDataByCoords([[0.5]], {0: 1}), TypeError, CONVERT + "sequence of payloads"),
             (lambda: tree.getDataByCoords([[0.5]], -1), TypeError, CONVERT + "uint"),

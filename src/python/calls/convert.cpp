@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "runtime/memory.h"
+
 namespace zell {
 namespace py {
 
@@ -110,6 +112,9 @@ void fromPy(Object* o, PayloadList& out) {
     clearedError(true);
     refuse();
   }
+  // A length that memory cannot hold is no sequence's.
+  uint64_t memory = physicalMemoryBytes();
+  if (memory > 0 && static_cast<uint64_t>(size) > memory / sizeof(PyRef)) refuse();
   out.items.reserve(static_cast<size_t>(size));
   for (Ssize i = 0; i < size; ++i) {
     PyRef item = PyRef::steal(pyLib.PySequence_GetItem(o, i));

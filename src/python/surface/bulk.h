@@ -1,9 +1,10 @@
 // Many points per call: each method gives what a loop of single calls over
 // the points gives (the same objects, the same growth, the same tree), and
-// refuses what the first refusing call of that loop would refuse, before
-// the tree changes. Python code runs only before the plan is made (reading
-// the arguments, allocating the result) and after the tree is whole
-// (releasing replaced payloads, building results from native values).
+// refuses before the tree changes: arguments that cannot be read first,
+// then the first point that a single call would refuse. Python code runs
+// only before the plan is made (reading the arguments, allocating the
+// result) and after the tree is whole (releasing replaced payloads,
+// building results from native values).
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "core/bulk.h"
 #include "python/calls/convert.h"
+#include "runtime/memory.h"
 
 namespace zell {
 namespace py {
@@ -18,9 +20,16 @@ namespace py {
 // for p, v in zip(coords, data): t.createNodeByCoord(p, level).setData(v)
 template <int D>
 void setDataByCoords(Tree<D>& t, Points<D> coords, PayloadList data, uint64_t level) {
-  if (data.items.size() != coords.size())
-    raiseValue("coords and data differ in length: " + std::to_string(coords.size()) + " points, " +
-               std::to_string(data.items.size()) + " payloads");
+  // Arguments that do not fit each other are wrong arguments: a TypeError,
+  // as the binder gives.
+  if (data.items.size() != coords.size()) {
+    auto counted = [](size_t n, const char* what) {
+      return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    raiseTypeError("setDataByCoords() takes one payload for each point: " + counted(coords.size(), "point") +
+                   " and " + counted(data.items.size(), "payload") + " given");
+    passPythonError();
+  }
   PointPlan<D> plan(t, coords);
   // Released once the tree is whole, after the last payload is stored.
   std::vector<Payload> replaced;
@@ -33,6 +42,7 @@ void setDataByCoords(Tree<D>& t, Points<D> coords, PayloadList data, uint64_t le
 // [t.getNodeByCoord(p, level).getData() for p in coords]
 template <int D>
 PyRef getDataByCoords(Tree<D>& t, Points<D> coords, uint64_t level) {
+  refuseBeyondMemory(coords.size(), sizeof(Object*), "result", "payloads");
   // Made first: the allocation may run the collector's finalizers.
   PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(coords.size()))));
   PointPlan<D> plan(t, coords);
@@ -66,10 +76,16 @@ PyRef getDataByCoords(Tree<D>& t, Points<D> coords, uint64_t level) {
 // [t.coordToKey(p) for p in coords]: each key as it is at its point's turn.
 template <int D>
 PyRef coordsToKeys(Tree<D>& t, Points<D> coords) {
-  PointPlan<D> plan(t, coords);
-  // The keys are worked out first: whatever the allocations below run, the
-  // list holds what the loop would have given.
+  // The list and the room for the keys come first: a call on more points
+  // than memory holds (an array broadcast from one point) fails at once.
+  // Each key is a list of D ints, its place in the list and in the plan.
+  refuseBeyondMemory(coords.size(), 64 + 16 * D, "result", "keys");
+  PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(coords.size()))));
+  CollectorHidden hidden(list.get());
   std::vector<Key<D>> keys(coords.size());
+  // The keys are worked out before the lists are made: whatever their
+  // allocations run, the list holds what the loop would have given.
+  PointPlan<D> plan(t, coords);
   typename PointPlan<D>::Turns turns(plan);
   for (PointBlocks<D> blocks(coords); blocks.more();) {
     size_t count;
@@ -80,8 +96,6 @@ PyRef coordsToKeys(Tree<D>& t, Points<D> coords) {
     }
   }
   t.grow(plan.steps());
-  PyRef list = PyRef::steal(checked(pyLib.PyList_New(static_cast<Ssize>(keys.size()))));
-  CollectorHidden hidden(list.get());
   for (size_t i = 0; i < keys.size(); ++i) fillNewList(list.get(), static_cast<Ssize>(i), toPy(keys[i]));
   return list;
 }

@@ -33,7 +33,7 @@ class Grid {
     }
     if (cells > 0) {
       if (!fallback_) raiseUnpack();
-      refuseBeyondMemory(cells);
+      refuseBeyondMemory(cells, sizeof(void*), "window", "cells");
       rows_.reserve(cells / static_cast<uint64_t>(extent_[D - 1]));
     }
     root_ = PyRef::steal(build(0));
@@ -86,15 +86,6 @@ class Grid {
   }
 
  private:
-  // A grid that needs more memory than the machine has cannot succeed;
-  // refusing it beats being stopped by the system halfway through.
-  static void refuseBeyondMemory(uint64_t cells) {
-    uint64_t memory = physicalMemoryBytes();
-    if (memory > 0 && cells > memory / sizeof(void*))
-      raise(ErrorKind::OutOfMemDefect,
-            "a window of " + std::to_string(cells) + " cells does not fit in memory");
-  }
-
   // A new list. Where lists are filled in place, the collector does not see
   // it until the grid is complete: it would only walk the growing grid again
   // and again, and code run by the collector cannot find it half built.
