@@ -78,9 +78,10 @@ class ItemWalk {
       // The frames hold the sets from the level below the root down.
       int64_t level = depth_ - static_cast<int64_t>(top_);
       if (level == level_) {
-        if (child.data.has()) return found(childKey(frame.key, c, level), child, key, payload);
+        if (child.data.has())
+          return found(childKey<D>(frame.key, c, uint64_t{1} << level), child, key, payload);
       } else if (child.children) {
-        enter(child.children, childKey(frame.key, c, level));
+        enter(child.children, childKey<D>(frame.key, c, uint64_t{1} << level));
       }
     }
     return finish(Step::End);
@@ -108,13 +109,6 @@ class ItemWalk {
         __builtin_prefetch(below.set());
       }
     }
-  }
-
-  static Key<D> childKey(const Key<D>& parent, int c, int64_t level) {
-    Key<D> key = parent;
-    for (int i = 0; i < D; ++i)
-      if ((c >> i) & 1) key[i] += uint64_t{1} << level;
-    return key;
   }
 
   static Step found(const Key<D>& at, const Node<D>& node, Key<D>& key, Payload& payload) {

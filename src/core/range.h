@@ -158,7 +158,7 @@ class WindowWalk {
     uint64_t half = uint64_t{1} << (level - 1);
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
       const Node<D>* child = set.child(c);
-      if (child->children) visit(child, childKey(key, c, half), level - 1, inside, store);
+      if (child->children) visit(child, childKey<D>(key, c, half), level - 1, inside, store);
     }
   }
 
@@ -210,7 +210,7 @@ class WindowWalk {
           // their keys are not even worked out.
           Children<D> set = p.set.child(c)->children;
           if (!set) continue;
-          Key<D> key = childKey(p.key, c, half);
+          Key<D> key = childKey<D>(p.key, c, half);
           bool childInside = p.inside;
           if (overlaps(key, at, childInside)) below.push_back(Pending{set, key, childInside});
         }
@@ -268,7 +268,7 @@ class WindowWalk {
   void visitCells(Children<D> set, const Key<D>& key, bool inside, Store& store) {
     poll_.step(ChildSet<D>::kCount);
     for (int c = 0; c < ChildSet<D>::kCount; ++c) {
-      Key<D> cell = childKey(key, c, 1);
+      Key<D> cell = childKey<D>(key, c, 1);
       bool taken = inside;
       if (!taken) {
         taken = true;
@@ -277,13 +277,6 @@ class WindowWalk {
       const Node<D>* node = set.child(c);
       if (taken && node->data.has()) store(indexOf(cell), node->data.get()), ++stored_;
     }
-  }
-
-  static Key<D> childKey(const Key<D>& key, int c, uint64_t half) {
-    Key<D> child = key;
-    for (int i = 0; i < D; ++i)
-      if ((c >> i) & 1) child[i] += half;
-    return child;
   }
 
   // Rows of axis 0 per band: about kBandCells cells of the result.

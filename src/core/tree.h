@@ -60,6 +60,16 @@ uint8_t childOfKey(const Key<D>& k, int64_t level) {
   return child;
 }
 
+// The key of child `c` of the node at `key` whose children lie `half`
+// cells apart: the upper half, on every axis whose bit is set.
+template <int D>
+Key<D> childKey(const Key<D>& key, int c, uint64_t half) {
+  Key<D> child = key;
+  for (int i = 0; i < D; ++i)
+    if ((c >> i) & 1) child[i] += half;
+  return child;
+}
+
 template <int D>
 class Tree : public Counted {
  public:

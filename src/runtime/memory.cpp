@@ -22,9 +22,13 @@ uint64_t physicalMemoryBytes() {
 #endif
 }
 
-void refuseBeyondMemory(uint64_t count, uint64_t bytesEach, const char* what, const char* items) {
+bool fitsInMemory(uint64_t count, uint64_t bytesEach) {
   uint64_t memory = physicalMemoryBytes();
-  if (memory > 0 && count > memory / bytesEach)
+  return memory == 0 || count <= memory / bytesEach;
+}
+
+void refuseBeyondMemory(uint64_t count, uint64_t bytesEach, const char* what, const char* items) {
+  if (!fitsInMemory(count, bytesEach))
     raise(ErrorKind::OutOfMemDefect, std::string("a ") + what + " of " + std::to_string(count) + " " + items +
                                          " does not fit in memory");
 }

@@ -96,13 +96,22 @@ void fromPy(Object* o, ByteView& out) {
 
 void fromPy(Object* o, PyRef& out) { out = PyRef::borrow(o); }
 
+bool listOrTuple(Object* o, ListOrTuple& access) {
+  if (isOfType(o, pyLib.PyList_Type))
+    access = ListOrTuple{pyLib.PyList_Size, pyLib.PyList_GetItem};
+  else if (isOfType(o, pyLib.PyTuple_Type))
+    access = ListOrTuple{pyLib.PyTuple_Size, pyLib.PyTuple_GetItem};
+  else
+    return false;
+  return true;
+}
+
 void fromPy(Object* o, PayloadList& out) {
-  bool list = isOfType(o, pyLib.PyList_Type);
-  if (list || isOfType(o, pyLib.PyTuple_Type)) {
-    Ssize size = list ? pyLib.PyList_Size(o) : pyLib.PyTuple_Size(o);
+  ListOrTuple access;
+  if (listOrTuple(o, access)) {
+    Ssize size = access.size(o);
     out.items.reserve(static_cast<size_t>(size));
-    for (Ssize i = 0; i < size; ++i)
-      out.items.push_back(PyRef::borrow(list ? pyLib.PyList_GetItem(o, i) : pyLib.PyTuple_GetItem(o, i)));
+    for (Ssize i = 0; i < size; ++i) out.items.push_back(PyRef::borrow(access.item(o, i)));
     return;
   }
   auto refuse = [] { raiseConversionError("sequence of payloads"); };
@@ -113,8 +122,7 @@ void fromPy(Object* o, PayloadList& out) {
     refuse();
   }
   // A length that memory cannot hold is no sequence's.
-  uint64_t memory = physicalMemoryBytes();
-  if (memory > 0 && static_cast<uint64_t>(size) > memory / sizeof(PyRef)) refuse();
+  if (!fitsInMemory(static_cast<uint64_t>(size), sizeof(PyRef))) refuse();
   out.items.reserve(static_cast<size_t>(size));
   for (Ssize i = 0; i < size; ++i) {
     PyRef item = PyRef::steal(pyLib.PySequence_GetItem(o, i));

@@ -62,6 +62,14 @@ struct ElementName<uint64_t> {
   static constexpr const char* text = "uint";
 };
 
+// How a list or a tuple (or a subclass of either) is read by index,
+// without running its code; false for any other object.
+struct ListOrTuple {
+  Ssize (*size)(Object*);
+  Object* (*item)(Object*, Ssize);  // borrowed
+};
+bool listOrTuple(Object* o, ListOrTuple& access);
+
 template <class T, size_t N>
 [[noreturn]] void raiseArrayConversion() {
   raiseConversionError("array[0.." + std::to_string(N - 1) + ", " + ElementName<T>::text + "]");
@@ -87,17 +95,9 @@ void fromPy(Object* o, std::array<T, N>& out) {
     }
     for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(view.items[i]);
   } else {
-    Ssize (*size)(Object*) = nullptr;
-    Object* (*item)(Object*, Ssize) = nullptr;
-    if (isOfType(o, pyLib.PyList_Type)) {
-      size = pyLib.PyList_Size;
-      item = pyLib.PyList_GetItem;
-    } else if (isOfType(o, pyLib.PyTuple_Type)) {
-      size = pyLib.PyTuple_Size;
-      item = pyLib.PyTuple_GetItem;
-    }
-    if (!size || size(o) != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
-    for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(item(o, static_cast<Ssize>(i)));
+    ListOrTuple access;
+    if (!listOrTuple(o, access) || access.size(o) != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
+    for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(access.item(o, static_cast<Ssize>(i)));
   }
   for (size_t i = 0; i < N; ++i) fromPy(items[i].get(), out[i]);
 }
@@ -120,13 +120,11 @@ class Points : public PointSource<D> {
   // A point's conversion may run code that changes the list: it is read by
   // index, as a for loop reads it, each point held while it is converted.
   friend void fromPy(Object* o, Points& out) {
-    bool list = isOfType(o, pyLib.PyList_Type);
-    if (list || isOfType(o, pyLib.PyTuple_Type)) {
-      Ssize (*size)(Object*) = list ? pyLib.PyList_Size : pyLib.PyTuple_Size;
-      Object* (*item)(Object*, Ssize) = list ? pyLib.PyList_GetItem : pyLib.PyTuple_GetItem;
-      out.listed_.reserve(static_cast<size_t>(size(o)));
-      for (Ssize i = 0; i < size(o); ++i) {
-        PyRef point = PyRef::borrow(item(o, i));
+    ListOrTuple access;
+    if (listOrTuple(o, access)) {
+      out.listed_.reserve(static_cast<size_t>(access.size(o)));
+      for (Ssize i = 0; i < access.size(o); ++i) {
+        PyRef point = PyRef::borrow(access.item(o, i));
         out.listed_.emplace_back();
         fromPy(point.get(), out.listed_.back());
       }
