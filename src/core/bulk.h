@@ -31,8 +31,6 @@ class PointBlocks {
   static constexpr size_t kBlock = 64;
   explicit PointBlocks(const PointSource<D>& source) : source_(source) {}
   bool more() const { return next_ < source_.size(); }
-  // Points read so far.
-  size_t done() const { return next_; }
   // The next block; `count` points.
   const Coord<D>* next(size_t& count) {
     count = std::min(kBlock, source_.size() - next_);

@@ -2,12 +2,12 @@
 // what their instances hold.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/climber.h"
 #include "core/contents.h"
 #include "core/tree.h"
-#include "python/calls/convert.h"
 #include "python/objects/instance.h"
 
 namespace zell {
@@ -22,6 +22,8 @@ template <int D>
 struct ClimberObject {
   Climber<D> climber;  // empty in an object made by calling the class
 };
+
+class KeyInts;  // the call road's cache of key ints (calls/convert.h)
 
 // The iterator items() returns.
 template <int D>

@@ -87,16 +87,17 @@ PyRef coordsToKeys(Tree<D>& t, Points<D> coords) {
   // allocations run, the list holds what the loop would have given.
   PointPlan<D> plan(t, coords);
   typename PointPlan<D>::Turns turns(plan);
+  size_t i = 0;
   for (PointBlocks<D> blocks(coords); blocks.more();) {
     size_t count;
     const Coord<D>* block = blocks.next(count);
-    for (size_t k = 0; k < count; ++k) {
+    for (size_t k = 0; k < count; ++k, ++i) {
       turns.take(block[k]);
-      keys[blocks.done() - count + k] = turns.keyAtTurn(block[k]);
+      keys[i] = turns.keyAtTurn(block[k]);
     }
   }
   t.grow(plan.steps());
-  for (size_t i = 0; i < keys.size(); ++i) fillNewList(list.get(), static_cast<Ssize>(i), toPy(keys[i]));
+  for (i = 0; i < keys.size(); ++i) fillNewList(list.get(), static_cast<Ssize>(i), toPy(keys[i]));
   return list;
 }
 
