@@ -11,10 +11,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "python/abi/layout.h"
 
+// The module's in-place count changes against the interpreter's own
+// Py_INCREF and Py_DECREF, run on a fake object over counts around every
+// boundary: a count the module changes must change as the interpreter
+// changes it, a decrement the module leaves to the interpreter must be one
+// that may free the object, and a count the module never touches must be
+// one the interpreter never lowers. A debug build counts every change in a
+// total; the module never changes its counts in place.
+#if !defined(Py_REF_DEBUG) && !defined(Py_TRACE_REFS)
+#define CHECK_COUNTS 1
+// Outside any namespace: the interpreter's headers declare _Py_Dealloc.
+static int deallocs = 0;
+extern "C" void fakeDealloc(PyObject*) { ++deallocs; }
+// The interpreter's Py_DECREF calls this when the count reaches zero, or,
+// where it is a macro (the parentheses keep it from expanding), the type's
+// tp_dealloc.
+extern "C" void(_Py_Dealloc)(PyObject* o) { fakeDealloc(o); }
+#endif
+
 namespace {
+
+using namespace zell::layout;
 
 int checks = 0;
 int failures = 0;
@@ -25,6 +46,73 @@ void expect(const char* what, size_t actual, size_t expected, bool atMost = fals
   ++failures;
   std::printf("  MISMATCH %s: interpreter %lu, module %s %lu\n", what, static_cast<unsigned long>(actual),
               atMost ? "allows at most" : "has", static_cast<unsigned long>(expected));
+}
+
+const bool kImmortals = PY_VERSION_HEX >= 0x030C0000;
+
+int64_t countAfter(int64_t count, void (*change)(PyObject*), int* freed) {
+  static PyTypeObject type;
+  PyObject object;
+  std::memset(&object, 0, sizeof object);
+  std::memcpy(&object, &count, sizeof count);
+#ifdef CHECK_COUNTS
+  type.tp_dealloc = fakeDealloc;
+  object.ob_type = &type;
+  deallocs = 0;
+  change(&object);
+  *freed = deallocs;
+#else
+  (void)change;
+  *freed = 0;
+#endif
+  std::memcpy(&count, &object, sizeof count);
+  return count;
+}
+
+#ifdef CHECK_COUNTS
+void increment(PyObject* o) { Py_INCREF(o); }
+void decrement(PyObject* o) { Py_DECREF(o); }
+#endif
+
+void checkCounts() {
+#ifdef CHECK_COUNTS
+  const int64_t low[] = {
+      1,           2, 3, 1000, 0x7FFFFFFE, 0x7FFFFFFF, 0x80000000LL, 0xBFFFFFFFLL, 0xC0000000LL, 0xFFFFFFFELL,
+      0xFFFFFFFFLL};
+  // From 3.14 on the high 32 bits hold flags, on immortal and mortal objects alike.
+  const int64_t high[] = {0, PY_VERSION_HEX >= 0x030E0000 ? (int64_t{1} << 32) | (int64_t{7} << 48) : 0};
+  for (int64_t h : high) {
+    for (int64_t l : low) {
+      int64_t count = h | l;
+      if (!kImmortals && static_cast<int32_t>(l) < 0) continue;  // more references than memory holds
+      char what[96];
+      int freed;
+      int64_t ours = count;
+      incrementCount(ours, kImmortals);
+      int64_t theirs = countAfter(count, increment, &freed);
+      std::snprintf(what, sizeof what, "count %#llx incremented", static_cast<unsigned long long>(count));
+      if (immortalCount(count, kImmortals)) {
+        // Left alone; the interpreter may raise it, but never lowers it again.
+        std::snprintf(what, sizeof what, "immortal count %#llx decremented",
+                      static_cast<unsigned long long>(theirs));
+        expect(what, static_cast<size_t>(countAfter(theirs, decrement, &freed)), static_cast<size_t>(theirs));
+        expect(what, static_cast<size_t>(freed), 0);
+      } else {
+        expect(what, static_cast<size_t>(theirs), static_cast<size_t>(ours));
+      }
+      ours = count;
+      bool inPlace = decrementCount(ours, kImmortals);
+      theirs = countAfter(count, decrement, &freed);
+      std::snprintf(what, sizeof what, "count %#llx decremented", static_cast<unsigned long long>(count));
+      if (inPlace) {
+        expect(what, static_cast<size_t>(theirs), static_cast<size_t>(ours));
+        expect(what, static_cast<size_t>(freed), 0);
+      } else {
+        expect(what, static_cast<size_t>(freed), 1);  // left to the interpreter, which frees the object
+      }
+    }
+  }
+#endif
 }
 
 }  // namespace
@@ -44,11 +132,13 @@ int main() {
   expect("PyVarObject.ob_size", offsetof(PyVarObject, ob_size), shift + kVarSize);
   expect("PyFloatObject.ob_fval", offsetof(PyFloatObject, ob_fval), shift + kFloatValue);
   expect("PyListObject.ob_item", offsetof(PyListObject, ob_item), shift + kListItems);
-  expect("PyTupleObject.ob_item", offsetof(PyTupleObject, ob_item), shift + kTupleItems);
+  expect("PyTupleObject.ob_item", offsetof(PyTupleObject, ob_item),
+         shift + tupleItems(PY_MAJOR_VERSION, PY_MINOR_VERSION));
 #ifdef _Py_IMMORTAL_REFCNT
   // Counts changed in place leave an object alone whose low 32 count bits read as negative.
   expect("_Py_IMMORTAL_REFCNT reads negative", static_cast<int32_t>(_Py_IMMORTAL_REFCNT) < 0, 1);
 #endif
+  checkCounts();
   expect("PyTypeObject.tp_name", offsetof(PyTypeObject, tp_name), shift + kTypeName);
   expect("PyTypeObject.tp_dealloc", offsetof(PyTypeObject, tp_dealloc), shift + kTypeDealloc);
   expect("PyTypeObject.tp_flags", offsetof(PyTypeObject, tp_flags), shift + kTypeFlags);
@@ -84,7 +174,12 @@ int main() {
   expect("PyModuleDef.m_methods", offsetof(PyModuleDef, m_methods), shift + kModuleMethods);
   expect("sizeof(PyModuleDef)", sizeof(PyModuleDef), shift + kModuleDefSize);
 #endif
-  std::printf("layout %-8s %s (%d checks, %d mismatches, header shift %lu)\n", PY_VERSION,
+#ifdef Py_DEBUG
+  const char* build = "debug";
+#else
+  const char* build = "";
+#endif
+  std::printf("layout %-8s %-5s %s (%d checks, %d mismatches, header shift %lu)\n", PY_VERSION, build,
               failures ? "FAIL" : "PASS", checks, failures, static_cast<unsigned long>(shift));
   return failures ? 1 : 0;
 }

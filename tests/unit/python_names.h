@@ -8,7 +8,7 @@
 // Every name the loader requires, in its order.
 #define ZELL_REQUIRED_NAMES(X) \
   X(_Py_BuildValue_SizeT) X(PyTuple_New) X(PyTuple_Size) X(PyTuple_GetItem) X(PyTuple_SetItem) \
-  X(_Py_NoneStruct) X(PyType_Ready) X(PyType_GenericNew) X(PyModule_AddObject) \
+  X(_Py_NoneStruct) X(PyType_Type) X(PyType_Ready) X(PyType_GenericNew) X(PyModule_AddObject) \
   X(PyList_New) X(PyList_Size) X(PyList_GetItem) X(PyList_SetItem) \
   X(PyObject_Call) X(PyObject_IsTrue) X(PyObject_GetAttrString) X(PyObject_SetAttrString) \
   X(PyObject_Dir) X(PyObject_Str) X(PyObject_GetIter) X(PyObject_GetItem) X(PyObject_SetItem) \

@@ -38,11 +38,13 @@ std::string versionText = "3.11.7 (main)";
 const char* fakeGetVersion() { return versionText.c_str(); }
 
 // Names mapped to distinct addresses; an exported exception class is a
-// variable holding the class.
+// variable holding the class. Each object's header names the object itself
+// as its type, where the module reads it with and without the two words of
+// a reference-tracing build: the type of types is its own type.
 struct FakeLibrary {
   std::set<std::string> names;
   std::vector<std::string> asked;
-  std::map<std::string, std::unique_ptr<char>> cells;
+  std::map<std::string, std::unique_ptr<void*[]>> cells;
   void* exceptionClass = reinterpret_cast<void*>(0x1234);
 
   explicit FakeLibrary(const char* extras) : names(kRequired.begin(), kRequired.end()) {
@@ -51,8 +53,11 @@ struct FakeLibrary {
   void* address(const std::string& name) {
     if (name == "Py_GetVersion") return reinterpret_cast<void*>(&fakeGetVersion);
     if (name.rfind("PyExc_", 0) == 0) return &exceptionClass;
-    std::unique_ptr<char>& cell = cells[name];
-    if (!cell) cell.reset(new char);
+    std::unique_ptr<void*[]>& cell = cells[name];
+    if (!cell) {
+      cell.reset(new void*[4]());
+      cell[1] = cell[3] = cell.get();
+    }
     return cell.get();
   }
   static void* lookup(void* context, const char* name) {
@@ -130,4 +135,50 @@ TEST(PyLib, VersionAndHeaderOffset) {
   EXPECT_EQ(two.load().headerOffset, 0u);
   tracing.without("PyModule_Create2").names.insert("PyModule_Create2TraceRefs");
   EXPECT_EQ(tracing.load().headerOffset, 16u);
+}
+
+TEST(PyLib, InterpretersOfAnotherObjectHeaderAreRefused) {
+  PyLib t = FakeLibrary(kPython3).load();
+  EXPECT_EQ(t.refusal, nullptr);
+  for (const char* name : {"_Py_DecRefShared", "_Py_MergeZeroLocalRefcount"}) {
+    FakeLibrary threads(kPython3);
+    threads.names.insert(name);
+    EXPECT_STREQ(threads.load().refusal, "this module does not support free-threaded CPython builds yet");
+  }
+  // A header whose type word is not where the module reads it.
+  FakeLibrary foreign(kPython3);
+  static_cast<void**>(foreign.address("PyType_Type"))[1] = nullptr;
+  PyLib f = foreign.load();
+  EXPECT_STREQ(f.refusal, "this module does not recognise the object layout of this interpreter");
+  EXPECT_FALSE(f.inPlace);
+}
+
+TEST(PyLib, InPlacePathsOnlyWhereTheLayoutIsProven) {
+  struct Case {
+    const char* version;
+    const char* extras;
+    bool inPlace, immortals;
+    size_t tupleItems;
+  } cases[] = {
+      {"2.7.18", "", true, false, 24},
+      {"3.11.7", "", true, false, 24},
+      {"3.13.0", "", true, true, 24},
+      {"3.14.10", "", true, true, 32},
+      {"3.15.2", "", true, true, 32},
+      {"3.16.0a1", "", false, true, 32},
+      {"3.15.2", "_Py_NegativeRefcount", false, true, 32},  // a debug build counts every change
+  };
+  for (const Case& c : cases) {
+    versionText = c.version;
+    FakeLibrary lib(c.version[0] == '2' ? kPython2 : kPython3);
+    lib.names.insert({"PyObject_GC_Track", "PyObject_GC_UnTrack"});
+    if (*c.extras) lib.names.insert(c.extras);
+    PyLib t = lib.load();
+    EXPECT_EQ(t.inPlace, c.inPlace) << c.version;
+    EXPECT_EQ(t.immortals, c.immortals) << c.version;
+    EXPECT_EQ(t.tupleItems, c.tupleItems) << c.version;
+  }
+  versionText = "3.11.7 (main)";
+  FakeLibrary untracked(kPython3);
+  EXPECT_FALSE(untracked.load().inPlace);  // lists filled in place need the collector kept off them
 }

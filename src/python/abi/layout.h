@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace zell {
 namespace layout {
@@ -18,10 +19,35 @@ const size_t kObjectType = 8;
 const size_t kVarSize = 16;
 
 // A float's value, a list's item array (ob_item) and a tuple's items, which
-// the tuple holds itself.
+// the tuple holds itself; from 3.14 on a tuple caches its hash before them.
 const size_t kFloatValue = 16;
 const size_t kListItems = 24;
 const size_t kTupleItems = 24;
+const size_t kTupleItemsAfterHash = 32;
+inline size_t tupleItems(int major, int minor) {
+  return major == 3 && minor >= 14 ? kTupleItemsAfterHash : kTupleItems;
+}
+
+// Reference counts changed in place, where the layout check proves them
+// equal to the interpreter's own changes. From 3.12 on, an object whose low
+// 32 count bits read as negative is immortal and its count never changes;
+// only those 32 bits count references (from 3.14 on the high ones hold
+// flags).
+inline bool immortalCount(int64_t count, bool immortals) {
+  return immortals && static_cast<int32_t>(count) < 0;
+}
+inline void incrementCount(int64_t& count, bool immortals) {
+  if (!immortalCount(count, immortals)) ++count;
+}
+// False, leaving the count alone, when the reference is the object's last:
+// only the interpreter may then give it back and free the object.
+inline bool decrementCount(int64_t& count, bool immortals) {
+  if (immortalCount(count, immortals)) return true;
+  int64_t references = immortals ? static_cast<int64_t>(static_cast<uint32_t>(count)) : count;
+  if (references <= 1) return false;
+  --count;
+  return true;
+}
 
 // Type object slots that the module fills.
 const size_t kTypeName = 24;     // tp_name

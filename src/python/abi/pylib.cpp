@@ -49,6 +49,7 @@ const Row kRows[] = {
     REQ(PyTuple_GetItem),
     REQ(PyTuple_SetItem),
     REQ_AS(_Py_NoneStruct, None),
+    REQ(PyType_Type),
     REQ(PyType_Ready),
     REQ(PyType_GenericNew),
     REQ(PyModule_AddObject),
@@ -221,17 +222,53 @@ void readVersion(SymbolLookup lookup, void* context, PyLib& lib) {
     raiseValue(std::string("Could not determine Python version: ") + text);
 }
 
+namespace {
+
+// Free-threaded builds (3.13t on) give objects another header: a thread
+// id, flags and two counts come before the type.
+bool freeThreaded(SymbolLookup lookup, void* context) {
+  for (const char* name : {"_Py_DecRefShared", "_Py_MergeZeroLocalRefcount"})
+    if (lookup(context, name)) return true;
+  return false;
+}
+
+// The module writes object headers (its classes, its module definition) as
+// it knows them: refcount, then type. The type of the type of every class,
+// read where the module expects it, must be that type itself.
+bool headerRecognised(const PyLib& lib) {
+  void* typeOfType;
+  std::memcpy(&typeOfType,
+              reinterpret_cast<const char*>(lib.PyType_Type) + lib.headerOffset + layout::kObjectType,
+              sizeof typeOfType);
+  return typeOfType == lib.PyType_Type;
+}
+
+// Versions whose layouts the layout check proves, for the paths that write
+// objects in place.
+bool layoutProven(const PyLib& lib) {
+  return lib.headerOffset == 0 && (lib.major == 2 || (lib.major == 3 && lib.minor <= 15));
+}
+
+}  // namespace
+
 PyLib loadPyLib(SymbolLookup lookup, void* context) {
   PyLib lib{};  // every entry starts empty
   readVersion(lookup, context, lib);
   lib.headerOffset = headerOffsetOf(lookup, context);
   for (const Row& row : kRows) resolve(row, lookup, context, lib);
-  bool checkedLayout = lib.headerOffset == 0 && (lib.major == 2 || (lib.major == 3 && lib.minor <= 13));
+  if (freeThreaded(lookup, context)) {
+    lib.refusal = "this module does not support free-threaded CPython builds yet";
+    return lib;
+  }
+  if (!headerRecognised(lib)) {
+    lib.refusal = "this module does not recognise the object layout of this interpreter";
+    return lib;
+  }
   bool countsEveryChange = lookup(context, "_Py_NegativeRefcount") || lookup(context, "_Py_RefTotal");
-  bool freeThreaded = lookup(context, "_Py_DecRefShared") != nullptr;
   bool tracking = lib.PyObject_GC_Track && lib.PyObject_GC_UnTrack;
-  lib.inPlace = checkedLayout && !countsEveryChange && !freeThreaded && tracking;
+  lib.inPlace = layoutProven(lib) && !countsEveryChange && tracking;
   lib.immortals = lib.major == 3 && lib.minor >= 12;
+  lib.tupleItems = layout::tupleItems(lib.major, lib.minor);
   return lib;
 }
 

@@ -27,6 +27,7 @@ struct PyLib {
   int (*PyTuple_SetItem)(Object*, Ssize, Object*);
   Object* None;
   // types and modules
+  Object* PyType_Type;
   int (*PyType_Ready)(Object*);
   void* PyType_GenericNew;
   int (*PyModule_AddObject)(Object*, const char*, Object*);
@@ -149,14 +150,20 @@ struct PyLib {
   Object* (*PySequence_GetItem)(Object*, Ssize);
   Object* PyExc_RuntimeError;
 
-  // Counts changed in place and lists filled in place, on the interpreters
-  // whose object header the layout check proves: not a debug build (its
-  // total count must see every change), not free-threaded, not reference
-  // tracing, not a version after 3.13. Elsewhere Py_IncRef and Py_DecRef.
+  // Counts changed in place and lists and tuples filled in place, on the
+  // interpreters whose layouts the layout check proves: not a debug build
+  // (its total count must see every change), not reference tracing, not a
+  // version after 3.15. Elsewhere Py_IncRef, Py_DecRef and the setters.
   bool inPlace = false;
-  // 3.12 and 3.13: an object whose low 32 count bits read as negative is
-  // immortal, and its count is never changed.
+  // From 3.12 on: objects whose low 32 count bits read as negative are
+  // immortal (layout::immortalCount).
   bool immortals = false;
+  // Where a tuple's items start.
+  size_t tupleItems = layout::kTupleItems;
+  // Why the module cannot run under this interpreter, or null: a
+  // free-threaded build, or an object header of a layout the module does
+  // not recognise. The import is refused before anything is written.
+  const char* refusal = nullptr;
 };
 
 // Resolves one exported name; null when the library does not export it.
@@ -194,22 +201,18 @@ inline Object* typeOf(Object* o) {
   return type;
 }
 // An object's reference count, where pyLib.inPlace allows reaching it.
-inline Ssize* countOf(Object* o) { return reinterpret_cast<Ssize*>(o); }
-inline bool immortal(Object* o) { return pyLib.immortals && static_cast<int32_t>(*countOf(o)) < 0; }
+inline int64_t* countOf(Object* o) { return reinterpret_cast<int64_t*>(o); }
+inline bool immortal(Object* o) { return layout::immortalCount(*countOf(o), pyLib.immortals); }
 
 __attribute__((always_inline)) inline void incRef(Object* o) {
   if (!pyLib.inPlace) return pyLib.Py_IncRef(o);
-  if (!immortal(o)) ++*countOf(o);
+  layout::incrementCount(*countOf(o), pyLib.immortals);
 }
 // The last reference is given back through the interpreter, which then
 // deallocates the object.
 __attribute__((always_inline)) inline void decRef(Object* o) {
   if (!pyLib.inPlace) return pyLib.Py_DecRef(o);
-  if (immortal(o)) return;
-  if (*countOf(o) > 1)
-    --*countOf(o);
-  else
-    pyLib.Py_DecRef(o);
+  if (!layout::decrementCount(*countOf(o), pyLib.immortals)) pyLib.Py_DecRef(o);
 }
 __attribute__((always_inline)) inline void decRefIfAny(Object* o) {
   if (o) decRef(o);
@@ -236,7 +239,7 @@ inline bool viewItems(Object* o, ItemsView& view) {
   if (!pyLib.inPlace) return false;
   Object* type = typeOf(o);
   if (type == pyLib.PyTuple_Type)
-    view.items = reinterpret_cast<Object* const*>(reinterpret_cast<char*>(o) + layout::kTupleItems);
+    view.items = reinterpret_cast<Object* const*>(reinterpret_cast<char*>(o) + pyLib.tupleItems);
   else if (type == pyLib.PyList_Type)
     view.items = listItems(o);
   else
@@ -260,7 +263,7 @@ inline void fillNewList(Object* list, Ssize i, Object* item) {
 // Item i of a tuple just made, which holds no item yet, takes over `item`.
 inline void fillNewTuple(Object* tuple, Ssize i, Object* item) {
   if (pyLib.inPlace)
-    reinterpret_cast<Object**>(reinterpret_cast<char*>(tuple) + layout::kTupleItems)[i] = item;
+    reinterpret_cast<Object**>(reinterpret_cast<char*>(tuple) + pyLib.tupleItems)[i] = item;
   else
     pyLib.PyTuple_SetItem(tuple, i, item);
 }

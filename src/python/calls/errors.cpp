@@ -61,6 +61,15 @@ Object* raiseTypeError(const std::string& message) {
   return nullptr;
 }
 
+Object* raiseImportError(const std::string& message) {
+  void* importError = havePyLib() ? lookupInInterpreter("PyExc_ImportError") : nullptr;
+  if (importError)
+    pyLib.PyErr_SetString(*static_cast<Object**>(importError), message.c_str());
+  else
+    std::fprintf(stderr, "%s\n", message.c_str());
+  return nullptr;
+}
+
 Object* raiseRuntimeError(const std::string& message) {
   if (!pyLib.PyExc_RuntimeError) return raiseInPython(Error(ErrorKind::Exception, message));
   pyLib.PyErr_SetString(pyLib.PyExc_RuntimeError, message.c_str());
@@ -126,15 +135,9 @@ void present(const Error& error, Boundary where) {
     case Boundary::Operation:
       raiseInPython(error);
       return;
-    case Boundary::Import: {
-      std::string report = unhandledReport(error);
-      void* importError = havePyLib() ? lookupInInterpreter("PyExc_ImportError") : nullptr;
-      if (importError)
-        pyLib.PyErr_SetString(*static_cast<Object**>(importError), report.c_str());
-      else
-        std::fprintf(stderr, "%s\n", report.c_str());
+    case Boundary::Import:
+      raiseImportError(unhandledReport(error));
       return;
-    }
   }
 }
 

@@ -29,6 +29,9 @@ PyRef restoreGlueError(const std::string& kind, Object* args);
 
 // Sets TypeError with `message`; returns null.
 Object* raiseTypeError(const std::string& message);
+// Sets ImportError with `message`, or writes it on the standard error
+// stream when no interpreter can be reached; returns null.
+Object* raiseImportError(const std::string& message);
 // Sets the built-in RuntimeError with `message`; returns null.
 Object* raiseRuntimeError(const std::string& message);
 

@@ -183,11 +183,16 @@ void createModule2() {
 
 // A failed import raises ImportError carrying the unhandled-error report,
 // or writes the report on the standard error stream when no interpreter
-// can be reached.
+// can be reached. An interpreter the module cannot serve is refused before
+// anything is written.
 template <class F>
 auto enter(F&& create) noexcept -> decltype(create()) {
   try {
     findPythonDLL();
+    if (pyLib.refusal) {
+      raiseImportError(pyLib.refusal);
+      return decltype(create())();
+    }
     registerModule();
     return create();
   } catch (...) {
