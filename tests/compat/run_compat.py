@@ -358,10 +358,10 @@ def saved_trees(action, folder):
             tree.createNodeByCoord([0.5 * i - 1.25 * k for k in range(d)]).setData(payload)
         if action == "write":
             protocol = getattr(pickle, "DEFAULT_PROTOCOL", 0)  # 2.7 writes protocol 0
-            with open(os.path.join(folder, "%s-p%d-d%d.bin" % (sys.version.split()[0], protocol, d)), "wb") as f:
+            build = sys.version.split()[0] + ("d" if hasattr(sys, "gettotalrefcount") else "")
+            with open(os.path.join(folder, "%s-p%d-d%d.bin" % (build, protocol, d)), "wb") as f:
                 f.write(tree.serialize())
-            with open(os.path.join(folder, "%s-p%d-d%d.pickle" % (sys.version.split()[0], pickle.HIGHEST_PROTOCOL,
-                                                                   d)), "wb") as f:
+            with open(os.path.join(folder, "%s-p%d-d%d.pickle" % (build, pickle.HIGHEST_PROTOCOL, d)), "wb") as f:
                 pickle.dump(tree, f, pickle.HIGHEST_PROTOCOL)  # the tree itself, pickled
         pickles = [n for n in sorted(os.listdir(folder)) if n.endswith("-d%d.pickle" % d)] if action == "read" else []
         for name in pickles:  # a pickle of 2.7 holds byte strings that 3.x reads as text: 3.x to 3.x only

@@ -48,7 +48,12 @@ void expect(const char* what, size_t actual, size_t expected, bool atMost = fals
               atMost ? "allows at most" : "has", static_cast<unsigned long>(expected));
 }
 
-const bool kImmortals = PY_VERSION_HEX >= 0x030C0000;
+const bool kImmortals = immortals(PY_MAJOR_VERSION, PY_MINOR_VERSION);
+#if defined(_Py_IMMORTAL_REFCNT) || defined(_Py_IMMORTAL_MINIMUM_REFCNT)
+const size_t kHeadersHaveImmortals = 1;
+#else
+const size_t kHeadersHaveImmortals = 0;
+#endif
 
 int64_t countAfter(int64_t count, void (*change)(PyObject*), int* freed) {
   static PyTypeObject type;
@@ -79,8 +84,9 @@ void checkCounts() {
   const int64_t low[] = {
       1,           2, 3, 1000, 0x7FFFFFFE, 0x7FFFFFFF, 0x80000000LL, 0xBFFFFFFFLL, 0xC0000000LL, 0xFFFFFFFELL,
       0xFFFFFFFFLL};
-  // From 3.14 on the high 32 bits hold flags, on immortal and mortal objects alike.
-  const int64_t high[] = {0, PY_VERSION_HEX >= 0x030E0000 ? (int64_t{1} << 32) | (int64_t{7} << 48) : 0};
+  // From 3.14 on the high 32 bits hold flags, on immortal and mortal objects
+  // alike; before, they count like the low ones.
+  const int64_t high[] = {0, (int64_t{1} << 32) | (int64_t{7} << 48)};
   for (int64_t h : high) {
     for (int64_t l : low) {
       int64_t count = h | l;
@@ -92,7 +98,9 @@ void checkCounts() {
       int64_t theirs = countAfter(count, increment, &freed);
       std::snprintf(what, sizeof what, "count %#llx incremented", static_cast<unsigned long long>(count));
       if (immortalCount(count, kImmortals)) {
-        // Left alone; the interpreter may raise it, but never lowers it again.
+        // Left alone by the module; the interpreter may raise it, but never
+        // lowers it again.
+        expect(what, static_cast<size_t>(ours), static_cast<size_t>(count));
         std::snprintf(what, sizeof what, "immortal count %#llx decremented",
                       static_cast<unsigned long long>(theirs));
         expect(what, static_cast<size_t>(countAfter(theirs, decrement, &freed)), static_cast<size_t>(theirs));
@@ -100,15 +108,14 @@ void checkCounts() {
       } else {
         expect(what, static_cast<size_t>(theirs), static_cast<size_t>(ours));
       }
+      // A decrement the module makes in place is the interpreter's, and
+      // never the one that frees; any other it leaves to the interpreter.
       ours = count;
-      bool inPlace = decrementCount(ours, kImmortals);
-      theirs = countAfter(count, decrement, &freed);
-      std::snprintf(what, sizeof what, "count %#llx decremented", static_cast<unsigned long long>(count));
-      if (inPlace) {
+      if (decrementCount(ours, kImmortals)) {
+        theirs = countAfter(count, decrement, &freed);
+        std::snprintf(what, sizeof what, "count %#llx decremented", static_cast<unsigned long long>(count));
         expect(what, static_cast<size_t>(theirs), static_cast<size_t>(ours));
         expect(what, static_cast<size_t>(freed), 0);
-      } else {
-        expect(what, static_cast<size_t>(freed), 1);  // left to the interpreter, which frees the object
       }
     }
   }
@@ -134,10 +141,20 @@ int main() {
   expect("PyListObject.ob_item", offsetof(PyListObject, ob_item), shift + kListItems);
   expect("PyTupleObject.ob_item", offsetof(PyTupleObject, ob_item),
          shift + tupleItems(PY_MAJOR_VERSION, PY_MINOR_VERSION));
+  // Counts changed in place leave an object alone whose low 32 count bits
+  // read as negative: every immortal object's do.
 #ifdef _Py_IMMORTAL_REFCNT
-  // Counts changed in place leave an object alone whose low 32 count bits read as negative.
   expect("_Py_IMMORTAL_REFCNT reads negative", static_cast<int32_t>(_Py_IMMORTAL_REFCNT) < 0, 1);
 #endif
+#ifdef _Py_IMMORTAL_MINIMUM_REFCNT
+  expect("_Py_IMMORTAL_MINIMUM_REFCNT reads negative", static_cast<int32_t>(_Py_IMMORTAL_MINIMUM_REFCNT) < 0,
+         1);
+  expect("_Py_IMMORTAL_INITIAL_REFCNT reads negative", static_cast<int32_t>(_Py_IMMORTAL_INITIAL_REFCNT) < 0,
+         1);
+#endif
+  expect("immortal objects from this version on", kHeadersHaveImmortals,
+         immortals(PY_MAJOR_VERSION, PY_MINOR_VERSION));
+
   checkCounts();
   expect("PyTypeObject.tp_name", offsetof(PyTypeObject, tp_name), shift + kTypeName);
   expect("PyTypeObject.tp_dealloc", offsetof(PyTypeObject, tp_dealloc), shift + kTypeDealloc);

@@ -162,6 +162,8 @@ TEST(PyLib, InPlacePathsOnlyWhereTheLayoutIsProven) {
   } cases[] = {
       {"2.7.18", "", true, false, 24},
       {"3.11.7", "", true, false, 24},
+      {"3.11.7", "", true, false, 24},
+      {"3.12.1", "", true, true, 24},
       {"3.13.0", "", true, true, 24},
       {"3.14.10", "", true, true, 32},
       {"3.15.2", "", true, true, 32},

@@ -28,6 +28,9 @@ inline size_t tupleItems(int major, int minor) {
   return major == 3 && minor >= 14 ? kTupleItemsAfterHash : kTupleItems;
 }
 
+// From 3.12 on some objects are immortal (immortalCount).
+inline bool immortals(int major, int minor) { return major == 3 && minor >= 12; }
+
 // Reference counts changed in place, where the layout check proves them
 // equal to the interpreter's own changes. From 3.12 on, an object whose low
 // 32 count bits read as negative is immortal and its count never changes;

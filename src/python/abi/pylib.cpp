@@ -255,11 +255,17 @@ PyLib loadPyLib(SymbolLookup lookup, void* context) {
   PyLib lib{};  // every entry starts empty
   readVersion(lookup, context, lib);
   lib.headerOffset = headerOffsetOf(lookup, context);
-  for (const Row& row : kRows) resolve(row, lookup, context, lib);
   if (freeThreaded(lookup, context)) {
+    // Refused for what it is, whatever else it lacks: the names resolved
+    // before a missing one still raise the refusal.
     lib.refusal = "this module does not support free-threaded CPython builds yet";
+    try {
+      for (const Row& row : kRows) resolve(row, lookup, context, lib);
+    } catch (const Error&) {
+    }
     return lib;
   }
+  for (const Row& row : kRows) resolve(row, lookup, context, lib);
   if (!headerRecognised(lib)) {
     lib.refusal = "this module does not recognise the object layout of this interpreter";
     return lib;
@@ -267,7 +273,7 @@ PyLib loadPyLib(SymbolLookup lookup, void* context) {
   bool countsEveryChange = lookup(context, "_Py_NegativeRefcount") || lookup(context, "_Py_RefTotal");
   bool tracking = lib.PyObject_GC_Track && lib.PyObject_GC_UnTrack;
   lib.inPlace = layoutProven(lib) && !countsEveryChange && tracking;
-  lib.immortals = lib.major == 3 && lib.minor >= 12;
+  lib.immortals = layout::immortals(lib.major, lib.minor);
   lib.tupleItems = layout::tupleItems(lib.major, lib.minor);
   return lib;
 }

@@ -63,7 +63,7 @@ Object* raiseTypeError(const std::string& message) {
 
 Object* raiseImportError(const std::string& message) {
   void* importError = havePyLib() ? lookupInInterpreter("PyExc_ImportError") : nullptr;
-  if (importError)
+  if (importError && pyLib.PyErr_SetString)
     pyLib.PyErr_SetString(*static_cast<Object**>(importError), message.c_str());
   else
     std::fprintf(stderr, "%s\n", message.c_str());
