@@ -18,7 +18,7 @@ dist="$(cd "$1" && pwd)"
 cd "$root"
 source .ci/interpreters.sh
 
-PYTHONS="cp27.cp36.cp37.cp38.cp39.cp310.cp311.cp312.cp313"
+source .ci/pythons.sh
 AUDITWHEEL_VERSION="6.8.2"
 NEWEST_GLIBC="2.17"
 [ -x build/wheel-tools/bin/pip ] || python3 -m venv build/wheel-tools
@@ -92,7 +92,7 @@ check_native() {
   local wheel="$1" target venv
   for target in "${OLDEST_AND_NEWEST_THREE[@]}"; do
     venv="$(mktemp -d "$work/venv.XXXX")"
-    clean_python "$target" -m venv "$venv"
+    make_venv "$target" "$venv"
     # The pip of 3.6 (18.1) knows neither manylinux tag; 20.3 knows both,
     # and 21.3 is the last for 3.6.
     if ! clean_python "$venv/bin/python" -c \

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs tests/compat/run_compat.py under every installed interpreter against
-# ONE built module file, found only through PYTHONPATH.
+# Runs tests/compat/run_compat.py and the re-entry cases under every
+# installed interpreter, the debug builds of the newer ones included,
+# against ONE built module file, found only through PYTHONPATH.
 #   .ci/compat.sh [path/to/zell_dim_1_2_3_4.so]
 # Without an argument the module is taken from build/venv (the installed one).
 # Run from anywhere; paths are resolved against the repo root.
@@ -28,8 +29,9 @@ failed=0
 run_each() {
   local label="$1"
   shift
-  for py in "${INTERPRETERS[@]}"; do
-    version="$(clean_python "$py" -c 'import platform; print(platform.python_version())')"
+  for py in "${INTERPRETERS[@]}" "${DEBUG_INTERPRETERS[@]}"; do
+    version="$(clean_python "$py" -c 'import platform, sys
+print(platform.python_version() + (" debug" if hasattr(sys, "gettotalrefcount") else ""))')"
     set +e
     log="$(cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$@" 2>&1)"
     rc=$?
@@ -51,7 +53,7 @@ run_each "re-entry" "$root/tests/compat/reentry.py" 1
 # Trees saved under each interpreter, loaded under every other.
 shared="$moddir/saved"
 mkdir -p "$shared"
-for py in "${INTERPRETERS[@]}"; do
+for py in "${INTERPRETERS[@]}" "${DEBUG_INTERPRETERS[@]}"; do
   (cd "$moddir" && clean_python PYTHONPATH="$moddir" "$py" "$root/tests/compat/run_compat.py" write "$shared")
 done
 run_each "saved trees" "$root/tests/compat/run_compat.py" read "$shared"

@@ -10,13 +10,15 @@ out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 passed=0
 failed=0
-for py in "${INTERPRETERS[@]}"; do
+for py in "${INTERPRETERS[@]}" "${DEBUG_INTERPRETERS[@]}"; do
   version="$(clean_python "$py" -c 'import platform; print(platform.python_version())')"
+  debug="$(clean_python "$py" -c 'import sys; print("d" if hasattr(sys, "gettotalrefcount") else "")')"
   include="$(clean_python "$py" -c "import sysconfig; print(sysconfig.get_paths()['include'])")"
-  exe="$out/check_layout_$version"
-  if ! log="$(g++ -std=c++11 -Wall -Wno-register -Wno-deprecated -I"$include" -Isrc \
+  exe="$out/check_layout_$version$debug"
+  # Debian's headers include their machine's pyconfig.h from the folder above.
+  if ! log="$(g++ -std=c++11 -Wall -Wno-register -Wno-deprecated -I"$include" -I"$include/.." -Isrc \
                  tests/layout/check_layout.cpp -o "$exe" 2>&1)"; then
-    echo "layout $version FAIL (does not compile against $include)"
+    echo "layout $version$debug FAIL (does not compile against $include)"
     echo "$log" | sed 's/^/    /'
     failed=$((failed + 1))
     continue

@@ -15,14 +15,15 @@ wheels=("$dist"/zell_dim_1_2_3_4-*.whl)
 [ "${#wheels[@]}" -eq 1 ] || { echo "FAIL: expected one wheel, got ${wheels[*]}"; exit 1; }
 wheel="${wheels[0]}"
 echo "wheel: $(basename "$wheel")"
+source "$root/.ci/pythons.sh"
 case "$(basename "$wheel")" in
-  *-cp27.cp36.cp37.cp38.cp39.cp310.cp311.cp312.cp313-none-linux_*.whl) ;;
-  *) echo "FAIL: the wheel's tags do not name every interpreter it serves"; exit 1 ;;
+  *-"$PYTHONS"-none-linux_*.whl) ;;
+  *) echo "FAIL: the wheel's tags do not name every interpreter it serves ($PYTHONS)"; exit 1 ;;
 esac
 
 for target in "${OLDEST_AND_NEWEST_THREE[@]}"; do
   env_dir="$(mktemp -d "$dist/env.XXXX")"
-  clean_python "$target" -m venv "$env_dir"
+  make_venv "$target" "$env_dir"
   clean_python "$env_dir/bin/python" -m pip install -q "$wheel"
   (cd "$dist" && clean_python "$env_dir/bin/python" -c '
 import os, sys, zell_dim_1_2_3_4 as z

@@ -17,7 +17,7 @@ mkdir -p "$1"
 out="$(cd "$1" && pwd)"
 cd "$root"
 
-PYTHONS="cp27.cp36.cp37.cp38.cp39.cp310.cp311.cp312.cp313"
+source .ci/pythons.sh
 BUILD_VERSION="1.6.1"
 
 # zig, cmake and ninja (.ci/cross_tools.sh), and the sdist frontend, in the

@@ -2,7 +2,7 @@
 # Builds the Windows and macOS wheels on this Linux machine with zig
 # (cmake/zig-toolchain.cmake): win_amd64, win_arm64, macosx_11_0_arm64 and
 # macosx_10_9_x86_64, each one module file for every CPython from 2.7 to
-# 3.13. Checks each module's exports (the two entry points) and the
+# 3.15. Checks each module's exports (the two entry points) and the
 # libraries it needs (the system's only), packs it with .ci/pack_wheel.py
 # and checks the wheel's tags and contents. None of them runs here; the
 # x86-64 Windows build runs under wine in .ci/wine.sh.
@@ -14,7 +14,7 @@ out="$(mkdir -p "${1:?usage: $0 OUTDIR}" && cd "$1" && pwd)"
 cd "$root"
 source .ci/cross_tools.sh
 
-pythons=cp27.cp36.cp37.cp38.cp39.cp310.cp311.cp312.cp313
+source .ci/pythons.sh
 entry_points=$'PyInit_zell_dim_1_2_3_4\ninitzell_dim_1_2_3_4'
 
 fail() {
@@ -73,7 +73,7 @@ check_macos() {
 # The wheel names every interpreter for its platform and holds the module
 # and the stubs.
 check_wheel() {
-  python3 - "$@" "$pythons" <<'PY' || fail "$1"
+  python3 - "$@" "$PYTHONS" <<'PY' || fail "$1"
 import sys, zipfile
 wheel, module, platform, pythons = sys.argv[1:]
 names = zipfile.ZipFile(wheel).namelist()
@@ -112,7 +112,7 @@ for build in "${builds[@]}"; do
   llvm-readobj --file-headers "$module" | grep -qE "^ *(Machine|CpuType): $machine " ||
     fail "$module is not built for $machine"
   "$check" "$module" "$platform"
-  wheel="$(python3 .ci/pack_wheel.py --module "$module" --tag "$pythons-none-$platform" --out "$out")"
+  wheel="$(python3 .ci/pack_wheel.py --module "$module" --tag "$PYTHONS-none-$platform" --out "$out")"
   check_wheel "$wheel" "$file" "$platform"
   echo "  $(basename "$wheel"): $(stat -c %s "$wheel") bytes"
 done
