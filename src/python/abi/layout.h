@@ -34,20 +34,21 @@ inline bool immortals(int major, int minor) { return major == 3 && minor >= 12; 
 // Reference counts changed in place, where the layout check proves them
 // equal to the interpreter's own changes. From 3.12 on, an object whose low
 // 32 count bits read as negative is immortal and its count never changes;
-// only those 32 bits count references (from 3.14 on the high ones hold
-// flags).
+// from 3.14 on only those 32 bits count references, the high ones holding
+// flags.
 inline bool immortalCount(int64_t count, bool immortals) {
   return immortals && static_cast<int32_t>(count) < 0;
 }
 inline void incrementCount(int64_t& count, bool immortals) {
   if (!immortalCount(count, immortals)) ++count;
 }
-// False, leaving the count alone, when the reference is the object's last:
-// only the interpreter may then give it back and free the object.
+// False, leaving the count alone, when the reference may be the object's
+// last: only the interpreter may then give it back and free the object. The
+// low 32 bits decide on every version: above 1 the whole count is too, and
+// the decrement borrows nothing from the high ones.
 inline bool decrementCount(int64_t& count, bool immortals) {
   if (immortalCount(count, immortals)) return true;
-  int64_t references = immortals ? static_cast<int64_t>(static_cast<uint32_t>(count)) : count;
-  if (references <= 1) return false;
+  if (static_cast<uint32_t>(count) <= 1) return false;
   --count;
   return true;
 }
