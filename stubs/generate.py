@@ -76,6 +76,8 @@ TREE = {
               "(key, payload) for every node of level holding a payload, in walk order."),
     "nodeCount": ("int", "How many nodes the tree has."),
     "dataCount": ("int", "How many nodes hold a payload of their own."),
+    "prune": ("int", "Removes every child set whose nodes hold nothing and have no children, from the bottom up;"
+              " returns how many nodes went. Climbers made before, except on the root, are refused afterwards."),
 }
 CLIMBER = {
     "level": ("int", "The level of the node it stands on."),

@@ -29,9 +29,10 @@ struct Climber {
     return c;
   }
 
-  // A load keeps only the root node. A climber made before a load stays on
-  // its node when every load since its last check kept that node; it then
-  // takes the level the node has after the latest load. Any other
+  // A load keeps only the root node, and so, as far as climbers can tell,
+  // does a prune that removes nodes. A climber made before a load or prune
+  // stays on its node when every one since its last check kept that node;
+  // it then takes the level the node has after the latest. Any other
   // climber is refused. Its node was alive at the first of those loads, and
   // the kept node has been alive since `kept.since`, so the addresses are
   // compared only when both nodes were alive at the same moment: a block
@@ -40,7 +41,9 @@ struct Climber {
     if (generation == tree->generation) return;
     const auto& kept = tree->kept;
     if (generation + 1 < kept.since || node != kept.node)
-      raiseValue("the climber's node was replaced when the tree was loaded");
+      raiseValue(tree->loadedAt > generation
+                     ? "the climber's node was replaced when the tree was loaded"
+                     : "the climber's node may have been removed when the tree was pruned");
     level = kept.level;
     generation = tree->generation;
   }

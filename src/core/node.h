@@ -195,6 +195,9 @@ class NodeStore {
     count_ += ChildSet<D>::kCount - (kept ? 1 : 0);
   }
 
+  // Releases `node`'s children, each with its subtree; the node stays.
+  void removeChildren(Node<D>& node) { releaseSubtree(node); }
+
   // Releases a node made by newNode and its subtree.
   void deleteNode(Node<D>* node) {
     releaseSubtree(*node);

@@ -86,9 +86,12 @@ class Tree : public Counted {
   // it changes.
   uint64_t shape = 0;
 
-  // Counts loads into this tree. A load replaces every node but the root;
-  // climbers remember the generation in which they last checked their node.
+  // Counts loads into this tree and prunes that removed nodes. Both keep
+  // only the root sure to be the node it was; climbers remember the
+  // generation in which they last checked their node.
   uint64_t generation = 0;
+  // The generation of the latest load.
+  uint64_t loadedAt = 0;
   // The root node the latest load kept, with its level right after that
   // load, and the first generation since which every load has kept this
   // same node.
@@ -135,17 +138,16 @@ class Tree : public Counted {
   }
 
   // Called by a load after it has taken the new contents: the node that
-  // stayed the root is remembered for the climbers. The root it keeps and
-  // the one the previous load kept are both alive at this moment (only
-  // loads detach nodes, and the previous one kept that node), so equal
+  // stayed the root is remembered for the climbers. The root it keeps was
+  // alive together with the one the previous load or prune kept (only loads
+  // and prunes detach nodes, and each keeps the root of its time), so equal
   // addresses here mean the same node.
   void countLoad() {
-    ++shape;
-    ++generation;
-    if (root != kept.node) kept.since = generation;
-    kept.node = root;
-    kept.level = depth;
+    keepRoot();
+    loadedAt = generation;
   }
+  // Called by a prune that removed nodes: it kept the root, like a load.
+  void countPrune() { keepRoot(); }
 
   // A load makes room in `parked` before it changes the tree, so that
   // detaching cannot fail afterwards.
@@ -293,6 +295,14 @@ class Tree : public Counted {
   static void lowerAnchor(Coord<D>& a, int below, double s) {
     for (int i = 0; i < D; ++i)
       if (below & (1 << i)) a[i] -= s;
+  }
+
+  void keepRoot() {
+    ++shape;
+    ++generation;
+    if (root != kept.node) kept.since = generation;
+    kept.node = root;
+    kept.level = depth;
   }
 
   // One step: a new root whose child `below` is the old root, `below`

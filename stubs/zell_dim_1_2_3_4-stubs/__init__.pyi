@@ -106,6 +106,8 @@ class Zell1:
         """How many nodes the tree has."""
     def dataCount(self) -> int:
         """How many nodes hold a payload of their own."""
+    def prune(self) -> int:
+        """Removes every child set whose nodes hold nothing and have no children, from the bottom up; returns how many nodes went. Climbers made before, except on the root, are refused afterwards."""
 
 class Zell1Climber:
     """A cursor on one node of a Zell1."""
@@ -184,6 +186,8 @@ class Zell2:
         """How many nodes the tree has."""
     def dataCount(self) -> int:
         """How many nodes hold a payload of their own."""
+    def prune(self) -> int:
+        """Removes every child set whose nodes hold nothing and have no children, from the bottom up; returns how many nodes went. Climbers made before, except on the root, are refused afterwards."""
 
 class Zell2Climber:
     """A cursor on one node of a Zell2."""
@@ -262,6 +266,8 @@ class Zell3:
         """How many nodes the tree has."""
     def dataCount(self) -> int:
         """How many nodes hold a payload of their own."""
+    def prune(self) -> int:
+        """Removes every child set whose nodes hold nothing and have no children, from the bottom up; returns how many nodes went. Climbers made before, except on the root, are refused afterwards."""
 
 class Zell3Climber:
     """A cursor on one node of a Zell3."""
@@ -340,6 +346,8 @@ class Zell4:
         """How many nodes the tree has."""
     def dataCount(self) -> int:
         """How many nodes hold a payload of their own."""
+    def prune(self) -> int:
+        """Removes every child set whose nodes hold nothing and have no children, from the bottom up; returns how many nodes went. Climbers made before, except on the root, are refused afterwards."""
 
 class Zell4Climber:
     """A cursor on one node of a Zell4."""

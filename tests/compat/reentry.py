@@ -8,6 +8,7 @@ against one built module; the pytest suite runs the same cases.
 """
 from __future__ import print_function
 
+import copy
 import gc
 import itertools
 import pickle
@@ -16,7 +17,7 @@ import sys
 import time
 from threading import Thread
 
-from run_compat import CLIMBER, STALE, Reduce, every_method, fails, throw
+from run_compat import CLIMBER, PRUNED, STALE, Reduce, every_method, fails, throw
 
 import zell_dim_1_2_3_4 as zell
 
@@ -482,6 +483,67 @@ def many_points_while_another_thread_loads(seconds=0.5):
     finally:
         thread.join()
     assert not failures, failures[:2]
+
+
+def prune_while_a_walk_holds_the_nodes():
+    """A prune asked for by a payload's pickling during a save, by its copying during a deep copy, or by a signal
+    handler during a window walk is refused: the walk holds nodes that it would free. Once the walk is over the
+    prune runs, and the climbers made before it are refused."""
+    outcomes = []
+
+    def try_prune(tree):
+        try:
+            outcomes.append(tree.prune())
+        except Exception as e:
+            outcomes.append(str(e))
+
+    refusal = "Unexpected error encountered: prune() cannot run while the tree is being saved, copied or read"
+    for walk in ("save", "copy"):
+        del outcomes[:]
+        tree = tree_of("d", ".", ".", "x")
+        tree.getNodeByCoord([2.5]).extractData()  # its set, of two cells that hold nothing, can go
+        hook = Reduce(lambda: (try_prune(tree), (str, ("p",)))[1])
+        hook.__deepcopy__ = lambda memo: (try_prune(tree), "p")[1]
+        tree.createNodeByCoord([0.5]).setData(hook)
+        stale, nodes = tree.getNodeByCoord([0.5]), tree.nodeCount()
+        result = tree.serialize() if walk == "save" else copy.deepcopy(tree)
+        assert outcomes == [refusal] and result is not None, (walk, outcomes)
+        assert tree.nodeCount() == nodes and stale.getData() is hook  # nothing went
+        assert tree.prune() == 2 and tree.getNodeByCoord([0.5]).getData() is hook
+        fails(stale.getData, "ValueError", PRUNED)
+
+    def handler(*_):
+        try_prune(tree)
+
+    class Last(object):  # the last corner arms the timer once every other argument is read
+        def __init__(self, delay):
+            self.delay = delay
+
+        def __float__(self):
+            signal.setitimer(signal.ITIMER_REAL, self.delay, 0)
+            return n - 0.5
+
+    n = 250000  # the walk asks for signals every 100000 nodes
+    signal.signal(signal.SIGALRM, handler)
+    try:
+        for delay in (2e-4, 5e-5, 1e-3, 1e-5, 3e-3, 1e-4, 5e-4):  # until the handler runs inside the walk
+            del outcomes[:]
+            tree = zell.newZell1D(1.0, "d")
+            tree.setDataByCoords([[i + 0.5] for i in range(n)], range(n))
+            tree.getNodeByCoord([5.5]).extractData()
+            tree.getNodeByCoord([4.5]).extractData()
+            rows = tree.getRange([0.0], [Last(delay)])
+            time.sleep(0.01)
+            assert rows == list(range(4)) + ["d", "d"] + list(range(6, n)), delay
+            assert outcomes in ([refusal], [2]), outcomes  # inside the walk, or after it
+            if outcomes == [refusal]:
+                assert tree.prune() == 2
+                break
+        else:
+            raise AssertionError("no signal handler ran inside the window walk")
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, signal.SIG_DFL)
 
 
 CASES = [f for name, f in sorted(globals().items()) if getattr(f, "__module__", 0) == __name__ and f.__doc__]

@@ -28,6 +28,7 @@ from model import ABSENT, KEY_MAX, TOO_FAR, Refused, TreeModel, nextbelow  # noq
 DIMS, PREFIX, NONE, nan, inf = (1, 2, 3, 4), "Unexpected error encountered: ", pickle.dumps(None), float("nan"), 1e999
 # inf: 1e999 overflows to infinity. NONE: this interpreter's pickle of None, written for nodes without payload.
 STALE, CONVERT = "the climber's node was replaced when the tree was loaded", "Cannot convert python object to "
+PRUNED = "the climber's node may have been removed when the tree was pruned"
 LOOKUPS = ("getNodeByKey", "getNodeByCoord", "createNodeByKey", "createNodeByCoord")
 # The climber's methods but dimensions, those with one parameter third to seventh.
 CLIMBER = ("level", "size", "climb", "creativeClimb", "climbClone", "creativeClimbClone", "setData",
@@ -598,8 +599,73 @@ def check_iteration():
         fails(refused, TypeError)
 
 
+def pruned_below(c):
+    """(nodes below c that a prune keeps, whether c or any node below it holds a payload), found with climbers:
+    a child set stays when a node in it or below it holds a payload."""
+    below = [pruned_below(c.climbClone(nr)) for nr in range(2 ** c.dimensions())] if c.hasChildren() else []
+    if any(payload for _, payload in below):
+        return len(below) + sum(n for n, _ in below), True
+    return 0, c.hasData()
+
+
+def check_prune(cases=24):
+    """prune() against what the payloads alone keep: the count a walk with climbers predicts, and the tree that the
+    same growth and the kept payloads alone make, pruned too. A second prune removes nothing. Climbers made before
+    a prune that removed nodes are refused but on the root; iterators stop; payloads keep their counts."""
+    for seed in range(int(cases)):
+        rng = random.Random(seed)
+        d, side = DIMS[seed % 4], [64, 24, 10, 6][seed % 4]
+        anchor = [rng.uniform(-3, 3) for _ in range(d)]
+        tree, same, payload = ctor(d, "AD")(0.5, anchor, "d"), ctor(d, "AD")(0.5, anchor, "d"), object()
+        for _ in range(rng.randint(0, 4 * side)):
+            point = [rng.uniform(-side, side) for _ in range(d)]
+            tree.createNodeByCoord(point, rng.choice((0, 0, 0, 1, 2))).setData(payload)
+            same.coordToKey(point)  # the same growth, and nothing else
+        kept = []
+        for level in range(tree.depth() + 1):
+            for key, _ in tree.items(level):
+                corner = [x + 0.25 for x in tree.keyToCoord(list(key))]
+                if rng.random() < 0.7:
+                    tree.getNodeByCoord(corner, level).extractData()
+                else:
+                    kept.append((corner, level))
+                    same.createNodeByCoord(corner, level).setData(payload)
+        held_before = [list(tree.items(level)) for level in range(tree.depth() + 1)]
+        count_before = sys.getrefcount(payload)
+        root, expected = tree.getClimber(), 1 + pruned_below(tree.getClimber())[0]
+        climbers = [tree.getNodeByCoord(corner, level) for corner, level in kept[:3]]
+        before, it = tree.nodeCount(), tree.items()
+        removed = tree.prune()
+        assert (tree.nodeCount(), before - removed, tree.dataCount()) == (expected, expected, len(kept)), seed
+        assert [list(tree.items(level)) for level in range(tree.depth() + 1)] == held_before
+        assert sys.getrefcount(payload) == count_before
+        same.prune()
+        saved = tree.serialize()
+        assert same.serialize() == saved and (tree.prune(), tree.serialize()) == (0, saved), seed
+        assert (root.level(), root.getData()) == (tree.depth(), "d" if not tree.getClimber().hasData() else payload)
+        if removed:
+            for stale in climbers:  # surviving nodes too: a climber cannot tell them from removed ones
+                fails(stale.getData, "ValueError", PRUNED)
+            fails(lambda: next(it), RuntimeError, "tree changed shape during iteration")
+        climbers, it = [tree.getNodeByCoord(corner, level) for corner, level in kept], tree.items()
+        assert tree.prune() == 0 and [c.getData() for c in climbers] == [payload] * len(kept)  # nothing removed
+        assert list(it) == held_before[0]
+    tree = z.newZell2D(1.0, "d")  # a climber on a removed node, one on a node made again at its place
+    tree.createNodeByCoord([5.5, 5.5]).setData("x")
+    gone = tree.getNodeByCoord([5.5, 5.5])
+    gone.extractData()
+    assert (tree.nodeCount(), tree.prune(), tree.nodeCount(), tree.getClimber().hasChildren()) == (21, 20, 1, False)
+    tree.createNodeByCoord([5.5, 5.5]).setData("again")
+    for call in (gone.getData, lambda: gone.setData(1), gone.hasChildren, lambda: gone.climb(0)):
+        fails(call, "ValueError", PRUNED)
+    copy_of = z.Zell2()
+    copy_of.deserialize(tree.serialize())
+    assert copy_of.serialize() == tree.serialize() and copy_of.getNodeByCoord([5.5, 5.5]).getData() == "again"
+
+
 CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,
-          check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration]
+          check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
+          check_prune]
 
 if __name__ == "__main__":
     failed, checks = [], [saved_trees] if sys.argv[1:2] in (["write"], ["read"]) else CHECKS

@@ -20,9 +20,10 @@ import zell_dim_1_2_3_4 as zell
 # Refusals the module documents for changes it cannot make safe; then climbers whose node a load
 # replaced, and the object made by calling the class before anything is loaded into it.
 REFUSALS = ("the tree kept changing while its window was being built",
-            "another load gave this object a tree while this one was read")
+            "another load gave this object a tree while this one was read",
+            "prune() cannot run while the tree is being saved, copied or read")
 STALE = ("the climber's node was replaced when the tree was loaded", "Zell2 holds no tree",
-         "tree changed shape during iteration")
+         "tree changed shape during iteration", "the climber's node may have been removed when the tree was pruned")
 local, failures, trees, blobs, climbers = threading.local(), [], [], [], []
 counts = dict.fromkeys(["operations", "refusals", "stale or empty", "failures"], 0)
 
@@ -88,6 +89,7 @@ def operation(rng):
         lambda: tree.getDataByCoords(many(rng, p)), lambda: tree.coordsToKeys(many(rng, p)),
         lambda: tree.getSparseRange(p, [x + rng.uniform(0.0, 30.0) for x in p]),
         lambda: [tree.nodeCount(), tree.dataCount()] + [item for item in tree.items(rng.choice([0, 0, 1]))],
+        lambda: tree.getNodeByCoord(p).hasData() and tree.getNodeByCoord(p).extractData() and tree.prune(),
         lambda: c and rng.choice([c.getData, c.hasChildren, lambda: c.setData(Hook(1)),
                                   lambda: c.hasData() and c.extractData(),
                                   lambda: c.level() > 0 and c.creativeClimbClone(rng.randrange(4))])()])()

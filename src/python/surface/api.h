@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/climber.h"
+#include "core/prune.h"
 #include "python/calls/binding.h"
 #include "python/calls/instances.h"
 #include "python/surface/bulk.h"
@@ -67,6 +68,7 @@ struct TreeMethods {
       def("items", &itemsOf<D>, Optional{"level"}),
       def("nodeCount", &nodeCountOf<D>),
       def("dataCount", &dataCountOf<D>),
+      def("prune", &prune<D>),
       def("__reduce__", &reduceTree<D>),
       def("__setstate__", &setTreeState<D>, "state"),
       def("__copy__", &copyOf<D>),
