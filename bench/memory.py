@@ -3,13 +3,15 @@
     python memory.py KIND SIDE
 
 KIND is `ours` (the module), `pytree` (the pure-Python tree) or `dict` (a
-dict keyed by cell-key tuples). Every level-0 cell of the SIDE x SIDE square
+dict keyed by cell-key tuples), or `prune`: a tree before and after prune()
+(see pruned()). Every level-0 cell of the SIDE x SIDE square
 at the origin (D = 2, cell edge 1) gets a node holding the same payload
 object, so payloads cost nothing here. Prints one JSON object: resident
 bytes before and after, and the node counts they are divided by.
 """
 import gc
 import json
+import random
 import sys
 
 from common import rss_bytes
@@ -31,8 +33,43 @@ def level0_count(side, dims=2):
     return (1 << dims) * (-(-side // 2)) ** dims
 
 
+def moved_on(zell, side, keep=0.1, seed=5):
+    """The tree of a simulation whose objects moved on: every cell of the SIDE x SIDE square held an object
+    once, a random `keep` of them still do."""
+    tree, rng = zell.newZell2(1.0), random.Random(seed)
+    for i in range(side):  # a row at a time: what Python makes on the way stays small
+        row = [[i + 0.5, j + 0.5] for j in range(side)]
+        tree.setDataByCoords(row, [1] * side)
+        for cell in row:
+            if rng.random() >= keep:
+                tree.getNodeByCoord(cell).extractData()
+    return tree
+
+
+def pruned(side):
+    """Resident bytes of a moved-on tree before prune(), after it, and after as many nodes as it removed are made
+    again elsewhere: the removed nodes' memory goes to the tree's free lists and is taken from there."""
+    import zell_dim_1_2_3_4 as zell
+
+    gc.collect()
+    start = rss_bytes()
+    tree = moved_on(zell, side)
+    gc.collect()
+    nodes, built = tree.nodeCount(), rss_bytes()
+    removed = tree.prune()
+    after = rss_bytes()
+    i = 0
+    while tree.nodeCount() < nodes:  # rows of a second square beside the first, until the tree is as big again
+        tree.setDataByCoords([[side + i + 0.5, j + 0.5] for j in range(side)], [1] * side)
+        i += 1
+    print(json.dumps({"kind": "prune", "side": side, "start": start, "built": built, "pruned": after,
+                      "refilled": rss_bytes(), "nodes": nodes, "removed": removed}))
+
+
 def main():
     kind, side = sys.argv[1], int(sys.argv[2])
+    if kind == "prune":
+        return pruned(side)
     payload = object()
     if kind == "ours":
         import zell_dim_1_2_3_4 as zell

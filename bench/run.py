@@ -48,10 +48,10 @@ DEBIAN_PYTHON = "/usr/bin/python3"
 
 FULL = dict(points=200000, side=1024.0, window=1000, block=(50, 50, 40), memory_side=1000,
             repeats=5, slow_repeats=3, calls=1000000, call_repeats=7,
-            vdb_points=200000, vdb_window=64, agreement_seeds=3)
+            vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866)
 QUICK = dict(points=20000, side=1024.0, window=200, block=(20, 20, 10), memory_side=300,
              repeats=2, slow_repeats=2, calls=100000, call_repeats=3,
-             vdb_points=20000, vdb_window=24, agreement_seeds=1)
+             vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200)
 
 # Targets, as bounds on ours/alternative (or on our own figure).
 FASTER_20 = dict(max_ratio=1 / 20.0, target="<= 0.050 (20x faster)")
@@ -580,6 +580,58 @@ def bench_memory(zell, cfg, rows):
                     unit="B/node"))
 
 
+# Pruning ---------------------------------------------------------------------
+
+
+def bench_prune(zell, cfg, rows):
+    """prune() of trees whose objects moved on (90% of the cells that held one hold nothing): its time per node
+    at two sizes (linear: the same), beside one walk over the nodes; a save after it beside one before; and the
+    resident memory, in a fresh process."""
+    from memory import moved_on
+
+    per_node = {}
+    for side in (cfg["prune_side"] // 2, cfg["prune_side"]):
+        tree = moved_on(zell, side)
+        nodes = tree.nodeCount()
+        progress("prune, D = 2, %d nodes, 90%% of the cells empty" % nodes)
+        best, out = race([
+            Contender("ours", lambda t: t.prune(), lambda: copy.copy(tree)),
+            Contender("walk", lambda t: t.nodeCount(), lambda: copy.copy(tree)),
+        ], cfg["repeats"])
+        per_node[side] = best["ours"] / nodes
+        removed = out["ours"]
+        label = "prune() D=2, %d nodes (%d removed)" % (nodes, removed)
+        rows.append(row(label, best["ours"], "nodeCount(): one walk over the same nodes", best["walk"]))
+    small, large = sorted(per_node)
+    rows.append(row("prune() per node, %dx%d cells" % (large, large), per_node[large],
+                    "per node, %dx%d cells" % (small, small), per_node[small],
+                    note="a ratio near 1: time linear in the nodes"))
+    kept = copy.copy(tree)
+    kept.prune()
+    progress("serialize after prune, D = 2")
+    best, out = race([
+        Contender("before", lambda _: tree.serialize()),
+        Contender("after", lambda _: kept.serialize()),
+    ], cfg["repeats"])
+    rows.append(row("serialize() after prune(), %d of %d nodes left" % (kept.nodeCount(), tree.nodeCount()),
+                    best["after"], "serialize() before it", best["before"]))
+
+    progress("memory of prune, %dx%d cells, in a fresh process" % (large, large))
+    done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), "prune", str(large)],
+                          stdout=subprocess.PIPE, universal_newlines=True,
+                          env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
+    r = json.loads(done.stdout.strip().splitlines()[-1])
+    nodes, left = r["nodes"], r["nodes"] - r["removed"]
+    label = "resident memory, prune() of %d nodes (%d left)" % (nodes, left)
+    rows.append(row(label, (r["pruned"] - r["start"]) / float(left), "before prune(), per node",
+                    (r["built"] - r["start"]) / float(nodes), unit="B/node",
+                    note="resident memory stays with the tree's free lists: per node left it grows"))
+    grown = (r["refilled"] - r["pruned"]) / float(r["removed"])
+    rows.append(row("growth after prune() back to %d nodes" % nodes, grown, "a tree's memory per node",
+                    (r["built"] - r["start"]) / float(nodes), unit="B/node",
+                    note="new nodes come from the free lists: resident memory grows by next to nothing"))
+
+
 # OpenVDB ---------------------------------------------------------------------
 
 
@@ -642,7 +694,7 @@ def bench_vdb(zell, cfg, rows, may_install):
 
 # Main ------------------------------------------------------------------------
 
-PARTS = ("points", "range", "serialize", "calls", "memory", "vdb")
+PARTS = ("points", "range", "serialize", "calls", "memory", "prune", "vdb")
 
 
 def main():
@@ -678,6 +730,8 @@ def main():
         bench_calls(zell, cfg, rows)
     if "memory" in parts:
         bench_memory(zell, cfg, rows)
+    if "prune" in parts:
+        bench_prune(zell, cfg, rows)
     if "vdb" in parts:
         bench_vdb(zell, cfg, rows, may_install=not (args.quick or args.no_install))
 
