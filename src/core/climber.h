@@ -41,9 +41,11 @@ struct Climber {
     if (generation == tree->generation) return;
     const auto& kept = tree->kept;
     if (generation + 1 < kept.since || node != kept.node)
-      raiseValue(tree->loadedAt > generation
-                     ? "the climber's node was replaced when the tree was loaded"
-                     : "the climber's node may have been removed when the tree was pruned");
+      raiseValue(
+          tree->prunedAt <= generation ? "the climber's node was replaced when the tree was loaded"
+          : tree->loadedAt <= generation
+              ? "the climber's node may have been removed when the tree was pruned"
+              : "the climber's node was replaced when the tree was loaded, or removed when it was pruned");
     level = kept.level;
     generation = tree->generation;
   }

@@ -90,8 +90,10 @@ class Tree : public Counted {
   // only the root sure to be the node it was; climbers remember the
   // generation in which they last checked their node.
   uint64_t generation = 0;
-  // The generation of the latest load.
+  // The generations of the latest load and of the latest prune that
+  // removed nodes.
   uint64_t loadedAt = 0;
+  uint64_t prunedAt = 0;
   // The root node the latest load kept, with its level right after that
   // load, and the first generation since which every load has kept this
   // same node.
@@ -147,7 +149,10 @@ class Tree : public Counted {
     loadedAt = generation;
   }
   // Called by a prune that removed nodes: it kept the root, like a load.
-  void countPrune() { keepRoot(); }
+  void countPrune() {
+    keepRoot();
+    prunedAt = generation;
+  }
 
   // A load makes room in `parked` before it changes the tree, so that
   // detaching cannot fail afterwards.

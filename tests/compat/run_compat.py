@@ -29,6 +29,7 @@ DIMS, PREFIX, NONE, nan, inf = (1, 2, 3, 4), "Unexpected error encountered: ", p
 # inf: 1e999 overflows to infinity. NONE: this interpreter's pickle of None, written for nodes without payload.
 STALE, CONVERT = "the climber's node was replaced when the tree was loaded", "Cannot convert python object to "
 PRUNED = "the climber's node may have been removed when the tree was pruned"
+BOTH = "the climber's node was replaced when the tree was loaded, or removed when it was pruned"
 LOOKUPS = ("getNodeByKey", "getNodeByCoord", "createNodeByKey", "createNodeByCoord")
 # The climber's methods but dimensions, those with one parameter third to seventh.
 CLIMBER = ("level", "size", "climb", "creativeClimb", "climbClone", "creativeClimbClone", "setData",
@@ -661,6 +662,24 @@ def check_prune(cases=24):
     copy_of = z.Zell2()
     copy_of.deserialize(tree.serialize())
     assert copy_of.serialize() == tree.serialize() and copy_of.getNodeByCoord([5.5, 5.5]).getData() == "again"
+    for far in (-3.5, -7.5, -11.5, -27.5):  # a former root pruned away, its block reused by the next root
+        tree = z.newZell1D(1.0, "d")
+        first = tree.getClimber()
+        tree.coordToKey([3.5])
+        assert tree.prune() > 0
+        tree.coordToKey([far])
+        tree.createNodeByCoord([far + 1.0]).setData(1)
+        tree.getNodeByCoord([far + 1.0]).extractData()
+        assert tree.prune() > 0
+        fails(first.getData, "ValueError", PRUNED)
+    # Each refusal names what may have lost the node: the load, the prune, or either.
+    blob = z.newZell1D(1.0, "x").serialize()
+    for events, message in (("gl", STALE), ("gp", PRUNED), ("lgp", BOTH), ("gpl", BOTH)):
+        tree = z.newZell1D(1.0, "d")
+        first = tree.getClimber()  # on the root until the tree grows
+        for event in events:
+            {"l": lambda: tree.deserialize(blob), "g": lambda: tree.coordToKey([10.5]), "p": tree.prune}[event]()
+        fails(first.getData, "ValueError", message)
 
 
 CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,

@@ -23,7 +23,8 @@ REFUSALS = ("the tree kept changing while its window was being built",
             "another load gave this object a tree while this one was read",
             "prune() cannot run while the tree is being saved, copied or read")
 STALE = ("the climber's node was replaced when the tree was loaded", "Zell2 holds no tree",
-         "tree changed shape during iteration", "the climber's node may have been removed when the tree was pruned")
+         "tree changed shape during iteration", "the climber's node may have been removed when the tree was pruned",
+         "the climber's node was replaced when the tree was loaded, or removed when it was pruned")
 local, failures, trees, blobs, climbers = threading.local(), [], [], [], []
 counts = dict.fromkeys(["operations", "refusals", "stale or empty", "failures"], 0)
 
@@ -89,7 +90,7 @@ def operation(rng):
         lambda: tree.getDataByCoords(many(rng, p)), lambda: tree.coordsToKeys(many(rng, p)),
         lambda: tree.getSparseRange(p, [x + rng.uniform(0.0, 30.0) for x in p]),
         lambda: [tree.nodeCount(), tree.dataCount()] + [item for item in tree.items(rng.choice([0, 0, 1]))],
-        lambda: tree.getNodeByCoord(p).hasData() and tree.getNodeByCoord(p).extractData() and tree.prune(),
+        lambda: (tree.getNodeByCoord(p).hasData() and tree.getNodeByCoord(p).extractData(), tree.prune()),
         lambda: c and rng.choice([c.getData, c.hasChildren, lambda: c.setData(Hook(1)),
                                   lambda: c.hasData() and c.extractData(),
                                   lambda: c.level() > 0 and c.creativeClimbClone(rng.randrange(4))])()])()

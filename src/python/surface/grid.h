@@ -179,11 +179,13 @@ template <int D>
 PyRef windowOf(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
   for (int attempt = 1;; ++attempt) {
     Window<D> window = Window<D>::open(t, lo, hi);
-    // Only growth changes the depth, and every load counts a generation.
-    uint64_t generation = t.generation;
+    // Only growth changes the depth, and every load counts a generation. A
+    // prune changes nothing the window was measured by: the walk starts from
+    // the nodes there are once the lists are built.
+    uint64_t loadedAt = t.loadedAt;
     int64_t depth = t.depth;
     Grid<D> grid(window.extent, PyRef::borrow(static_cast<Object*>(t.defaultCell->payload.get())));
-    if (t.generation != generation || t.depth != depth) {
+    if (t.loadedAt != loadedAt || t.depth != depth) {
       if (attempt == 3) raiseValue("the tree kept changing while its window was being built");
       continue;
     }
