@@ -55,26 +55,21 @@ const size_t kHeadersHaveImmortals = 1;
 const size_t kHeadersHaveImmortals = 0;
 #endif
 
+#ifdef CHECK_COUNTS
 int64_t countAfter(int64_t count, void (*change)(PyObject*), int* freed) {
   static PyTypeObject type;
   PyObject object;
   std::memset(&object, 0, sizeof object);
   std::memcpy(&object, &count, sizeof count);
-#ifdef CHECK_COUNTS
   type.tp_dealloc = fakeDealloc;
   object.ob_type = &type;
   deallocs = 0;
   change(&object);
   *freed = deallocs;
-#else
-  (void)change;
-  *freed = 0;
-#endif
   std::memcpy(&count, &object, sizeof count);
   return count;
 }
 
-#ifdef CHECK_COUNTS
 void increment(PyObject* o) { Py_INCREF(o); }
 void decrement(PyObject* o) { Py_DECREF(o); }
 #endif

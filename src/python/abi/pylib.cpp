@@ -255,17 +255,18 @@ PyLib loadPyLib(SymbolLookup lookup, void* context) {
   PyLib lib{};  // every entry starts empty
   readVersion(lookup, context, lib);
   lib.headerOffset = headerOffsetOf(lookup, context);
-  if (freeThreaded(lookup, context)) {
-    // Refused for what it is, whatever else it lacks: the names resolved
-    // before a missing one still raise the refusal.
+  bool threads = freeThreaded(lookup, context);
+  try {
+    for (const Row& row : kRows) resolve(row, lookup, context, lib);
+  } catch (const Error&) {
+    // A free-threaded build is refused for what it is, whatever else it
+    // lacks: the names resolved before the missing one raise the refusal.
+    if (!threads) throw;
+  }
+  if (threads) {
     lib.refusal = "this module does not support free-threaded CPython builds yet";
-    try {
-      for (const Row& row : kRows) resolve(row, lookup, context, lib);
-    } catch (const Error&) {
-    }
     return lib;
   }
-  for (const Row& row : kRows) resolve(row, lookup, context, lib);
   if (!headerRecognised(lib)) {
     lib.refusal = "this module does not recognise the object layout of this interpreter";
     return lib;
