@@ -14,6 +14,7 @@ from __future__ import print_function
 
 import argparse
 import copy
+import gc
 import json
 import os
 import pickle
@@ -48,10 +49,12 @@ DEBIAN_PYTHON = "/usr/bin/python3"
 
 FULL = dict(points=200000, side=1024.0, window=1000, block=(50, 50, 40), memory_side=1000,
             repeats=5, slow_repeats=3, calls=1000000, call_repeats=7,
-            vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866)
+            vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866,
+            collect_payloads=1000000)
 QUICK = dict(points=20000, side=1024.0, window=200, block=(20, 20, 10), memory_side=300,
              repeats=2, slow_repeats=2, calls=100000, call_repeats=3,
-             vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200)
+             vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200,
+             collect_payloads=100000)
 
 # Targets, as bounds on ours/alternative (or on our own figure).
 FASTER_20 = dict(max_ratio=1 / 20.0, target="<= 0.050 (20x faster)")
@@ -632,6 +635,37 @@ def bench_prune(zell, cfg, rows):
                     note="new nodes come from the free lists: resident memory grows by next to nothing"))
 
 
+# The cyclic collector -----------------------------------------------------------
+
+
+def bench_collect(zell, cfg, rows):
+    """A full collection while a tree holds a million payloads, beside one while a list holds the same objects:
+    the collector asks the tree for each payload as it asks the list for each item. The payloads are lists, which
+    the collector tracks, one per level-0 cell of a D = 3 tree."""
+    count = cfg["collect_payloads"]
+    side = int(round(count ** (1.0 / 3)))
+    cells = [[x + 0.5, y + 0.5, z + 0.5] for x in range(side) for y in range(side) for z in range(side)]
+    payloads = [[i] for i in range(len(cells))]
+    progress("gc.collect() beside a tree of %d payloads, D = 3" % len(payloads))
+    tree = zell.newZell3(1.0)
+    tree.setDataByCoords(cells, payloads)
+    held = {"tree": tree, "list": None}
+    collect = lambda _: gc.collect()  # noqa: E731
+
+    def hold(what):
+        def prepare():
+            held["list"] = list(payloads) if what == "list" else None
+            held["tree"] = tree if what == "tree" else None
+        return prepare
+
+    del cells
+    best, _ = race([Contender("tree", collect, hold("tree")), Contender("list", collect, hold("list"))],
+                   cfg["repeats"])
+    rows.append(row("gc.collect(), a tree of %d payloads alive" % len(payloads), best["tree"],
+                    "gc.collect(), a list of the same objects alive", best["list"],
+                    note="the payloads themselves are visited alike; the rest is the walk over the nodes"))
+
+
 # OpenVDB ---------------------------------------------------------------------
 
 
@@ -694,7 +728,7 @@ def bench_vdb(zell, cfg, rows, may_install):
 
 # Main ------------------------------------------------------------------------
 
-PARTS = ("points", "range", "serialize", "calls", "memory", "prune", "vdb")
+PARTS = ("points", "range", "serialize", "calls", "memory", "prune", "collect", "vdb")
 
 
 def main():
@@ -732,6 +766,8 @@ def main():
         bench_memory(zell, cfg, rows)
     if "prune" in parts:
         bench_prune(zell, cfg, rows)
+    if "collect" in parts:
+        bench_collect(zell, cfg, rows)
     if "vdb" in parts:
         bench_vdb(zell, cfg, rows, may_install=not (args.quick or args.no_install))
 

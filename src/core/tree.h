@@ -109,6 +109,11 @@ class Tree : public Counted {
   int walkers = 0;
   std::vector<Node<D>*> parked;
 
+  // The interpreter binding's object that holds this tree, not counted (the
+  // object holds the tree). Set and cleared by the binding; climbers made
+  // from the tree hold that object.
+  void* owner = nullptr;
+
   // A tree of one level-0 cell at `anchor`. `defaultObject` (may be null)
   // becomes the default payload.
   static Ref<Tree> create(double minSize, const Coord<D>& anchor, void* defaultObject) {

@@ -152,9 +152,13 @@ int main() {
 
   checkCounts();
   expect("PyTypeObject.tp_name", offsetof(PyTypeObject, tp_name), shift + kTypeName);
+  expect("PyTypeObject.tp_basicsize", offsetof(PyTypeObject, tp_basicsize), shift + kTypeBasicSize);
   expect("PyTypeObject.tp_dealloc", offsetof(PyTypeObject, tp_dealloc), shift + kTypeDealloc);
   expect("PyTypeObject.tp_flags", offsetof(PyTypeObject, tp_flags), shift + kTypeFlags);
   expect("sizeof(PyTypeObject.tp_flags)", sizeof(((PyTypeObject*)0)->tp_flags), kTypeFlagsSize);
+  expect("PyTypeObject.tp_traverse", offsetof(PyTypeObject, tp_traverse), shift + kTypeTraverse);
+  expect("PyTypeObject.tp_clear", offsetof(PyTypeObject, tp_clear), shift + kTypeClear);
+  expect("Py_TPFLAGS_HAVE_GC", Py_TPFLAGS_HAVE_GC, kTypeHasCollectorFlag);
   expect("PyTypeObject.tp_iter", offsetof(PyTypeObject, tp_iter), shift + kTypeIter);
   expect("PyTypeObject.tp_iternext", offsetof(PyTypeObject, tp_iternext), shift + kTypeIterNext);
   expect("PyTypeObject.tp_methods", offsetof(PyTypeObject, tp_methods), shift + kTypeMethods);

@@ -25,7 +25,8 @@
   X(PyExc_ArithmeticError) X(PyExc_FloatingPointError) X(PyExc_OverflowError) \
   X(PyExc_ZeroDivisionError) X(PyExc_AssertionError) X(PyExc_OSError) X(PyExc_IOError) \
   X(PyExc_ValueError) X(PyExc_EOFError) X(PyExc_MemoryError) X(PyExc_IndexError) X(PyExc_KeyError) \
-  X(Py_IncRef) X(Py_DecRef)
+  X(Py_IncRef) X(Py_DecRef) X(_PyObject_GC_New) X(PyObject_GC_Del) X(PyObject_GC_Track) \
+  X(PyObject_GC_UnTrack) X(PyObject_Init)
 
 // The alternatives a 3.x library exports, and the optional names the
 // module uses where present (Py_GetVersion, a function, is not among them).

@@ -54,10 +54,16 @@ inline bool decrementCount(int64_t& count, bool immortals) {
 }
 
 // Type object slots that the module fills.
-const size_t kTypeName = 24;     // tp_name
-const size_t kTypeDealloc = 48;  // tp_dealloc
-const size_t kTypeFlags = 168;   // tp_flags (8 bytes; 4 and padding on Windows)
+const size_t kTypeName = 24;       // tp_name
+const size_t kTypeBasicSize = 32;  // tp_basicsize
+const size_t kTypeDealloc = 48;    // tp_dealloc
+const size_t kTypeFlags = 168;     // tp_flags (8 bytes; 4 and padding on Windows)
 const size_t kTypeFlagsSize = 8;
+const size_t kTypeTraverse = 184;  // tp_traverse
+const size_t kTypeClear = 192;     // tp_clear
+// The flag of a class whose instances the cyclic collector tracks
+// (Py_TPFLAGS_HAVE_GC), the same bit on every version.
+const uint64_t kTypeHasCollectorFlag = uint64_t(1) << 14;
 const size_t kTypeIter = 216;      // tp_iter
 const size_t kTypeIterNext = 224;  // tp_iternext
 const size_t kTypeMethods = 232;   // tp_methods

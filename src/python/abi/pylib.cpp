@@ -139,6 +139,11 @@ const Row kRows[] = {
     EXC(PyExc_KeyError),
     REQ(Py_IncRef),
     REQ(Py_DecRef),
+    REQ(_PyObject_GC_New),
+    REQ(PyObject_GC_Del),
+    REQ(PyObject_GC_Track),
+    REQ(PyObject_GC_UnTrack),
+    REQ(PyObject_Init),
     // Direct constructors of results, used when present instead of
     // Py_BuildValue, which parses its format on every call.
     OPT(PyFloat_FromDouble),
@@ -152,8 +157,6 @@ const Row kRows[] = {
     // Errors raised by the module pickle, so that they cross processes.
     OPT(PyDescr_NewMethod),
     OPT(PyObject_CallOneArg),
-    OPT(PyObject_GC_Track),
-    OPT(PyObject_GC_UnTrack),
     OPT(PySequence_Repeat),
     // Payloads of the simplest types pickled and unpickled natively.
     OPT(PyLong_Type),
@@ -163,6 +166,9 @@ const Row kRows[] = {
     OPT(PyObject_Size),
     OPT(PySequence_GetItem),
     OPT_EXC(PyExc_RuntimeError),
+    OPT(PyUnicode_AsLatin1String),
+    OPT_AS(PyUnicodeUCS4_AsLatin1String, PyUnicode_AsLatin1String),
+    OPT_AS(PyUnicodeUCS2_AsLatin1String, PyUnicode_AsLatin1String),
 };
 
 #undef ENTRY
@@ -272,8 +278,7 @@ PyLib loadPyLib(SymbolLookup lookup, void* context) {
     return lib;
   }
   bool countsEveryChange = lookup(context, "_Py_NegativeRefcount") || lookup(context, "_Py_RefTotal");
-  bool tracking = lib.PyObject_GC_Track && lib.PyObject_GC_UnTrack;
-  lib.inPlace = layoutProven(lib) && !countsEveryChange && tracking;
+  lib.inPlace = layoutProven(lib) && !countsEveryChange;
   lib.immortals = layout::immortals(lib.major, lib.minor);
   lib.tupleItems = layout::tupleItems(lib.major, lib.minor);
   return lib;

@@ -122,6 +122,13 @@ struct PyLib {
   // and debug builds are handled by it
   void (*Py_IncRef)(Object*);
   void (*Py_DecRef)(Object*);
+  // instances that the cyclic collector tracks, and the start of a new
+  // object's life as the interpreter keeps it (counted by a debug build)
+  Object* (*_PyObject_GC_New)(Object* type);
+  void (*PyObject_GC_Del)(void*);
+  void (*PyObject_GC_Track)(void*);
+  void (*PyObject_GC_UnTrack)(void*);
+  Object* (*PyObject_Init)(Object*, Object* type);
   // optional: direct result constructors
   Object* (*PyFloat_FromDouble)(double);
   Object* (*PyLong_FromLongLong)(long long);
@@ -134,9 +141,6 @@ struct PyLib {
   Object* (*PyDescr_NewMethod)(Object*, const MethodDef*);
   // optional: the cheapest call of one argument (3.9 on)
   Object* (*PyObject_CallOneArg)(Object*, Object*);
-  // optional: lists kept from the collector while they are filled in place
-  void (*PyObject_GC_Track)(void*);
-  void (*PyObject_GC_UnTrack)(void*);
   // optional: rows of one repeated item, made as the interpreter's own
   // list repetition makes them
   Object* (*PySequence_Repeat)(Object*, Ssize);
@@ -149,6 +153,8 @@ struct PyLib {
   Ssize (*PyObject_Size)(Object*);
   Object* (*PySequence_GetItem)(Object*, Ssize);
   Object* PyExc_RuntimeError;
+  // optional: a state given as text by a Python 2 pickle read as latin-1
+  Object* (*PyUnicode_AsLatin1String)(Object*);
 
   // Counts changed in place and lists and tuples filled in place, on the
   // interpreters whose layouts the layout check proves: not a debug build

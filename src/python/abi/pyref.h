@@ -42,15 +42,10 @@ class PyRef {
 // the collector runs could otherwise find it with empty slots.
 class CollectorHidden {
  public:
-  explicit CollectorHidden(Object* o)
-      : o_(pyLib.PyObject_GC_UnTrack && pyLib.PyObject_GC_Track ? o : nullptr) {
-    if (o_) pyLib.PyObject_GC_UnTrack(o_);
-  }
+  explicit CollectorHidden(Object* o) : o_(o) { pyLib.PyObject_GC_UnTrack(o_); }
   CollectorHidden(const CollectorHidden&) = delete;
   CollectorHidden& operator=(const CollectorHidden&) = delete;
-  ~CollectorHidden() {
-    if (o_) pyLib.PyObject_GC_Track(o_);
-  }
+  ~CollectorHidden() { pyLib.PyObject_GC_Track(o_); }
 
  private:
   Object* o_;

@@ -12,17 +12,27 @@ namespace py {
 
 template <int D>
 Object* toPy(Ref<Tree<D>> tree) {
-  return newPyInstance(Classes<D>::tree, TreeObject<D>{std::move(tree)});
+  return newTreeObject(Classes<D>::tree, std::move(tree));
 }
 
+// A climber holds the object of its tree.
 template <int D>
 Object* toPy(Climber<D> climber) {
-  return newPyInstance(Classes<D>::climber, ClimberObject<D>{std::move(climber)});
+  PyRef treeObject = PyRef::borrow(ownerOf(*climber.tree));
+  return newPyInstance(Classes<D>::climber, ClimberObject<D>{std::move(climber), std::move(treeObject)});
 }
 
+// An iteration over the payloads of one level, and the object of the tree.
 template <int D>
-Object* toPy(ItemWalk<D> walk) {
-  return newPyInstance(Classes<D>::items, ItemsObject<D>{std::move(walk), nullptr});
+struct Items {
+  ItemWalk<D> walk;
+  Object* treeObject;
+};
+
+template <int D>
+Object* toPy(Items<D> items) {
+  return newPyInstance(Classes<D>::items,
+                       ItemsObject<D>{std::move(items.walk), PyRef::borrow(items.treeObject), nullptr});
 }
 
 // A tree method whose operation takes the tree: the call holds a count on

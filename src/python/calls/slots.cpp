@@ -1,21 +1,20 @@
 #include "python/calls/slots.h"
 
 #include "python/calls/errors.h"
-#include "python/objects/instance.h"
 
 namespace zell {
 namespace py {
 
-void deallocInstance(Object* o) noexcept { releaseNative(headerOf(o)); }
+void deallocInstance(Object* o) noexcept {
+  pyLib.PyObject_GC_UnTrack(o);
+  releaseNative(headerOf(o));
+}
 
 Object* newInstanceOfType(Object* type, Object*, Object*) noexcept {
   try {
     const ClassDesc* cls = classOfType(type);
     if (!cls) raise(ErrorKind::AssertionDefect, "not a class of this module");
-    NativeHeader* h = cls->makeEmpty(*cls);
-    h->refs = 1;
-    initPyHeader(pyObjectOf(h), type);
-    return pyObjectOf(h);
+    return cls->makeEmpty(*cls);
   } catch (...) {
     return raiseCaught(Boundary::Operation);
   }
@@ -26,10 +25,21 @@ Object* iterateSelf(Object* o) noexcept {
   return o;
 }
 
-// The instances' memory belongs to the native allocator and is released by
-// deallocInstance; the interpreter has no reason to call this, and doing
+// The instances' blocks are given back by deallocInstance once no native
+// reference is left; the interpreter has no reason to call this, and doing
 // nothing is the only safe answer if it does.
 void freeNativeObj(void*) noexcept {}
+
+int traverseInstance(Object* o, Visit visit, void* arg) noexcept {
+  NativeHeader* h = headerOf(o);
+  return h->cls->traverse ? h->cls->traverse(h, visit, arg) : 0;
+}
+
+int clearInstance(Object* o) noexcept {
+  NativeHeader* h = headerOf(o);
+  if (h->cls->clear) h->cls->clear(h);
+  return 0;
+}
 
 }  // namespace py
 }  // namespace zell

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "python/abi/capi.h"
+#include "python/objects/instance.h"
 
 namespace zell {
 namespace py {
 
-// tp_dealloc: lets go of Python's native reference.
+// tp_dealloc: takes the instance from the collector and lets go of
+// Python's native reference.
 void deallocInstance(Object* o) noexcept;
 // tp_new: calling a class directly ignores its arguments and gives an
 // instance that holds no tree.
@@ -16,6 +18,9 @@ Object* newInstanceOfType(Object* type, Object* args, Object* kwargs) noexcept;
 Object* iterateSelf(Object* o) noexcept;
 // tp_free: never needed (see slots.cpp).
 void freeNativeObj(void* memory) noexcept;
+// tp_traverse and tp_clear: what the class answers for the instance.
+int traverseInstance(Object* o, Visit visit, void* arg) noexcept;
+int clearInstance(Object* o) noexcept;
 
 }  // namespace py
 }  // namespace zell

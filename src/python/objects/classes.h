@@ -7,12 +7,19 @@
 
 #include "core/climber.h"
 #include "core/contents.h"
+#include "core/references.h"
 #include "core/tree.h"
+#include "python/abi/pyref.h"
 #include "python/objects/instance.h"
 
 namespace zell {
 namespace py {
 
+// A tree and its Python object belong to each other: the object holds the
+// tree, and the tree knows the object as its owner. What else Python can
+// reach that holds the tree (climbers, iterators) holds the object too, so
+// that the collector, asking each object what it holds, finds every payload
+// exactly once: through the tree's object.
 template <int D>
 struct TreeObject {
   Ref<Tree<D>> tree;  // null in an object made by calling the class
@@ -21,6 +28,7 @@ struct TreeObject {
 template <int D>
 struct ClimberObject {
   Climber<D> climber;  // empty in an object made by calling the class
+  PyRef treeObject;    // the object that holds climber.tree
 };
 
 class KeyInts;  // the call road's cache of key ints (calls/convert.h)
@@ -29,6 +37,7 @@ class KeyInts;  // the call road's cache of key ints (calls/convert.h)
 template <int D>
 struct ItemsObject {
   ItemWalk<D> walk;
+  PyRef treeObject;               // the object that holds the tree walked
   std::unique_ptr<KeyInts> ints;  // made at the first item
 };
 
@@ -50,8 +59,59 @@ constexpr FixedName<A + B> nameWithDigit(const char (&stem)[A], const char (&suf
 }
 
 template <class Fields>
-NativeHeader* makeEmptyNative(const ClassDesc& cls) {
-  return newNative(cls, Fields{});
+Object* makeEmptyInstance(const ClassDesc& cls) {
+  return newPyInstance(cls, Fields{});
+}
+
+// The object that holds `tree`: every tree Python can reach has one.
+template <int D>
+Object* ownerOf(const Tree<D>& tree) {
+  if (!tree.owner) raise(ErrorKind::AssertionDefect, "a tree without its object");
+  return static_cast<Object*>(tree.owner);
+}
+
+// A new tree object holding `tree` (which may be null), as its owner.
+template <int D>
+Object* newTreeObject(const ClassDesc& cls, Ref<Tree<D>> tree) {
+  Tree<D>* held = tree.get();
+  Object* o = newPyInstance(cls, TreeObject<D>{std::move(tree)});
+  if (held) held->owner = o;
+  return o;
+}
+
+// An object that has just been given a tree becomes its owner.
+template <int D>
+void ownTree(TreeObject<D>& self) {
+  if (self.tree) self.tree->owner = instanceOfFields(self);
+}
+
+// The collector's questions, per class. A tree object holds the payloads
+// and the default of its tree; clearing it releases them, which breaks any
+// cycle through the tree. A climber or an iterator holds its tree's object.
+template <int D>
+int traverseTree(NativeHeader* h, Visit visit, void* arg) {
+  const Ref<Tree<D>>& tree = fieldsOf<TreeObject<D>>(h).tree;
+  if (!tree) return 0;
+  return visitPayloads(*tree, [&](void* object) { return visit(static_cast<Object*>(object), arg); });
+}
+template <int D>
+void clearTree(NativeHeader* h) {
+  // Held: the releases may run code that drops the object's last reference.
+  Ref<Tree<D>> tree = fieldsOf<TreeObject<D>>(h).tree;
+  if (tree) releasePayloads(*tree);
+}
+template <class Fields>
+int traverseTreeObject(NativeHeader* h, Visit visit, void* arg) {
+  Object* treeObject = fieldsOf<Fields>(h).treeObject.get();
+  return treeObject ? visit(treeObject, arg) : 0;
+}
+
+// The tree stops naming the object as its owner when the object goes.
+template <int D>
+void destroyTreeObject(NativeHeader* h) {
+  const Ref<Tree<D>>& tree = fieldsOf<TreeObject<D>>(h).tree;
+  if (tree && tree->owner == pyObjectOf(h)) tree->owner = nullptr;
+  destroyNative<TreeObject<D>>(h);
 }
 
 template <int D>
@@ -65,10 +125,18 @@ struct Classes {
 };
 
 template <int D>
-ClassDesc Classes<D>::tree{treeName.text, &makeEmptyNative<TreeObject<D>>, &destroyNative<TreeObject<D>>};
+ClassDesc Classes<D>::tree{
+    treeName.text, &makeEmptyInstance<TreeObject<D>>, &destroyTreeObject<D>, nullptr,      nullptr,
+    nullptr,       instanceSize<TreeObject<D>>(),     &traverseTree<D>,      &clearTree<D>};
 template <int D>
-ClassDesc Classes<D>::climber{climberName.text, &makeEmptyNative<ClimberObject<D>>,
-                              &destroyNative<ClimberObject<D>>};
+ClassDesc Classes<D>::climber{climberName.text,
+                              &makeEmptyInstance<ClimberObject<D>>,
+                              &destroyNative<ClimberObject<D>>,
+                              nullptr,
+                              nullptr,
+                              nullptr,
+                              instanceSize<ClimberObject<D>>(),
+                              &traverseTreeObject<ClimberObject<D>>};
 
 }  // namespace py
 }  // namespace zell

@@ -1,8 +1,9 @@
-// Python instances of the module's classes. Each is one native allocation:
-// a native header (class identity and native reference count), then the
-// interpreter's object header, then the class's own fields. The Python
-// object pointer points at the interpreter's header. While the Python count
-// is above zero, Python holds exactly one native reference.
+// Python instances of the module's classes. Each is one block from the
+// interpreter's allocator for objects the cyclic collector tracks: the
+// interpreter's object header, then a native header (class identity and
+// native reference count), then the class's own fields. While the Python
+// count is above zero, Python holds exactly one native reference; the block
+// goes back when the last native reference does.
 #pragma once
 
 #include <cstddef>
@@ -21,16 +22,27 @@ namespace py {
 
 struct NativeHeader;
 
-// One of the module's eight classes.
+// The collector's visit of one reference (visitproc), and what a class
+// answers for each of its instances: the references it holds (tp_traverse)
+// and, for a class whose instances can close a cycle alone, the release of
+// them (tp_clear).
+using Visit = int (*)(Object* object, void* arg);
+using Traverse = int (*)(NativeHeader* h, Visit visit, void* arg);
+using Clear = void (*)(NativeHeader* h);
+
+// One of the module's classes.
 struct ClassDesc {
-  const char* name;  // e.g. "Zell2Climber"
-  NativeHeader* (*makeEmpty)(const ClassDesc&);
+  const char* name;                        // e.g. "Zell2Climber"
+  Object* (*makeEmpty)(const ClassDesc&);  // a new instance holding nothing
   void (*destroy)(NativeHeader*);
   const MethodDef* methods = nullptr;  // a fixed table, ended by an empty entry
   Object* pyType = nullptr;            // built once, at the module's first import
   // An iterator's next step (tp_iternext): its class iterates itself and
   // cannot be called to make an instance.
   Object* (*iterNext)(Object*) = nullptr;
+  size_t instanceSize = 0;  // tp_basicsize
+  Traverse traverse = nullptr;
+  Clear clear = nullptr;
 };
 
 struct NativeHeader {
@@ -44,16 +56,16 @@ constexpr size_t kPyHeaderRoom = 32;
 
 template <class Fields>
 struct Instance {
-  NativeHeader native;
   alignas(8) unsigned char pyHeader[kPyHeaderRoom];
+  NativeHeader native;
   Fields fields;
 };
 
 inline Object* pyObjectOf(NativeHeader* h) {
-  return reinterpret_cast<Object*>(reinterpret_cast<unsigned char*>(h) + sizeof(NativeHeader));
+  return reinterpret_cast<Object*>(reinterpret_cast<unsigned char*>(h) - kPyHeaderRoom);
 }
 inline NativeHeader* headerOf(Object* o) {
-  return reinterpret_cast<NativeHeader*>(reinterpret_cast<unsigned char*>(o) - sizeof(NativeHeader));
+  return reinterpret_cast<NativeHeader*>(reinterpret_cast<unsigned char*>(o) + kPyHeaderRoom);
 }
 
 void releaseNative(NativeHeader* h) noexcept;
@@ -63,30 +75,45 @@ void releaseNative(NativeHeader* h) noexcept;
 const ClassDesc* classOfType(Object* type);
 void registerClassForLookup(const ClassDesc* cls);
 
-// Writes the interpreter's header of a new instance: count 1, its type.
+// Starts the life of an object whose block was used before: the
+// interpreter's header says count 1 and its type. Written in place where
+// the layout check proves that this is all the interpreter would do, else
+// by the interpreter, whose debug builds count every object made.
 inline void initPyHeader(Object* o, Object* type) {
-  auto* base = reinterpret_cast<unsigned char*>(o) + pyLib.headerOffset;
+  if (!pyLib.inPlace) return void(pyLib.PyObject_Init(o, type));
   Ssize count = 1;
-  std::memcpy(base + layout::kObjectRefcnt, &count, sizeof count);
-  std::memcpy(base + layout::kObjectType, &type, sizeof type);
+  std::memcpy(reinterpret_cast<unsigned char*>(o) + layout::kObjectRefcnt, &count, sizeof count);
+  std::memcpy(reinterpret_cast<unsigned char*>(o) + layout::kObjectType, &type, sizeof type);
 }
 
 // Blocks of released instances of one class, kept for the next ones: a
 // loop that makes and drops a climber per point then reuses one block
-// instead of going through the allocator each time. Instances are made and
-// released only under the interpreter lock.
+// instead of going through the allocator each time. A kept block is no
+// longer tracked by the collector. Instances are made and released only
+// under the interpreter lock.
 template <class Fields>
 class SpareInstances {
  public:
-  static void* take() {
+  // A block with its interpreter header written (count 1, its type), not
+  // yet tracked by the collector.
+  static Object* take(Object* type) {
     if constexpr (kKept > 0)
-      if (count_ > 0) return blocks_[--count_];
-    return ::operator new(sizeof(Instance<Fields>));
+      if (count_ > 0) {
+        Object* o = blocks_[--count_];
+        initPyHeader(o, type);
+        return o;
+      }
+    Object* o = pyLib._PyObject_GC_New(type);
+    if (!o) {
+      pyLib.PyErr_Clear();  // reported as the native allocation failure it is
+      throw std::bad_alloc();
+    }
+    return o;
   }
-  static void give(void* block) {
+  static void give(Object* o) {
     if constexpr (kKept > 0)
-      if (count_ < kKept) return void(blocks_[count_++] = block);
-    ::operator delete(block);
+      if (count_ < kKept) return void(blocks_[count_++] = o);
+    pyLib.PyObject_GC_Del(o);
   }
 
  private:
@@ -95,39 +122,49 @@ class SpareInstances {
 #else
   static constexpr int kKept = 32;
 #endif
-  static inline void* blocks_[kKept > 0 ? kKept : 1];
+  static inline Object* blocks_[kKept > 0 ? kKept : 1];
   static inline int count_ = 0;
 };
 
+// The size the interpreter allocates for an instance whose fields are
+// `Fields` (the class's tp_basicsize).
 template <class Fields>
-NativeHeader* newNative(const ClassDesc& cls, Fields fields) {
-  auto* inst = new (SpareInstances<Fields>::take()) Instance<Fields>{{&cls, 0}, {}, std::move(fields)};
-  static_assert(offsetof(Instance<Fields>, pyHeader) == sizeof(NativeHeader),
-                "the interpreter's header follows the native header");
-  return &inst->native;
+constexpr size_t instanceSize() {
+  static_assert(offsetof(Instance<Fields>, native) == kPyHeaderRoom,
+                "the native header follows the interpreter's header");
+  return sizeof(Instance<Fields>);
 }
 
-template <class Fields>
-void destroyNative(NativeHeader* h) {
-  auto* inst = reinterpret_cast<Instance<Fields>*>(h);
-  inst->~Instance();
-  SpareInstances<Fields>::give(inst);
-}
-
-// Wraps native fields as a new Python instance of `cls` (count 1).
+// Wraps native fields as a new Python instance of `cls` (count 1), tracked
+// by the collector.
 template <class Fields>
 Object* newPyInstance(const ClassDesc& cls, Fields fields) {
   if (!cls.pyType) raise(ErrorKind::AssertionDefect, std::string("class not built: ") + cls.name);
-  NativeHeader* h = newNative(cls, std::move(fields));
-  h->refs = 1;  // Python's native reference
-  Object* o = pyObjectOf(h);
-  initPyHeader(o, cls.pyType);
+  Object* o = SpareInstances<Fields>::take(cls.pyType);
+  auto* inst = reinterpret_cast<Instance<Fields>*>(o);  // its header is the interpreter's
+  new (&inst->native) NativeHeader{&cls, 1};            // Python's native reference
+  new (&inst->fields) Fields(std::move(fields));
+  pyLib.PyObject_GC_Track(o);
   return o;
+}
+
+// Destroys the fields (which may run Python code) and gives the block back.
+template <class Fields>
+void destroyNative(NativeHeader* h) {
+  Object* o = pyObjectOf(h);
+  reinterpret_cast<Instance<Fields>*>(o)->fields.~Fields();
+  SpareInstances<Fields>::give(o);
 }
 
 template <class Fields>
 Fields& fieldsOf(NativeHeader* h) {
-  return reinterpret_cast<Instance<Fields>*>(h)->fields;
+  return reinterpret_cast<Instance<Fields>*>(pyObjectOf(h))->fields;
+}
+// The Python instance whose fields are `fields`.
+template <class Fields>
+Object* instanceOfFields(Fields& fields) {
+  return reinterpret_cast<Object*>(reinterpret_cast<unsigned char*>(&fields) -
+                                   offsetof(Instance<Fields>, fields));
 }
 
 // A native reference on an instance for the duration of a call.

@@ -49,8 +49,8 @@ PyRef sparseWindowOf(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
 }
 
 template <int D>
-ItemWalk<D> itemsOf(Tree<D>& t, uint64_t level) {
-  return ItemWalk<D>(t, level);
+Items<D> itemsOf(Tree<D>& t, uint64_t level) {
+  return Items<D>{ItemWalk<D>(t, level), ownerOf(t)};
 }
 
 // The iterator's next step: (key tuple, payload), the end, or the built-in
@@ -83,8 +83,9 @@ Object* nextItem(Object* self) noexcept {
 }
 
 template <int D>
-ClassDesc Classes<D>::items{itemsName.text, nullptr, &destroyNative<ItemsObject<D>>,
-                            nullptr,        nullptr, &nextItem<D>};
+ClassDesc Classes<D>::items{
+    itemsName.text, nullptr,      &destroyNative<ItemsObject<D>>, nullptr,
+    nullptr,        &nextItem<D>, instanceSize<ItemsObject<D>>(), &traverseTreeObject<ItemsObject<D>>};
 
 }  // namespace py
 }  // namespace zell

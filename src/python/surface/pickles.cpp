@@ -1,5 +1,7 @@
 #include "python/surface/pickles.h"
 
+#include <vector>
+
 #include "python/calls/convert.h"
 #include "python/surface/modules.h"
 
@@ -119,6 +121,30 @@ void* PickleCodec::load(std::string_view bytes) {
   PyRef data =
       PyRef::steal(checked(pyLib.PyBytes_FromStringAndSize(bytes.data(), static_cast<Ssize>(bytes.size()))));
   return callWith(loads_.get(), data.get()).release();
+}
+
+namespace {
+thread_local std::vector<SavingOnThisThread*> savesUnderWay;
+const char* const kSaveInsideItself =
+    "a tree cannot be saved inside its own save: one of its payloads holds the tree";
+}  // namespace
+
+SavingOnThisThread::SavingOnThisThread(const void* tree) : tree_(tree) {
+  if (!tree_) return;
+  for (SavingOnThisThread* save : savesUnderWay)
+    if (save->tree_ == tree_) {
+      save->refusedInside_ = true;
+      raiseValue(kSaveInsideItself);
+    }
+  savesUnderWay.push_back(this);
+}
+
+SavingOnThisThread::~SavingOnThisThread() {
+  if (tree_) savesUnderWay.pop_back();
+}
+
+void SavingOnThisThread::reportRefusalInside() const {
+  if (refusedInside_) raiseValue(kSaveInsideItself);
 }
 
 // A pickle of None loads without a call into Python.

@@ -35,14 +35,42 @@ class PickleCodec : public PayloadCodec {
   int scalarsLoaded_;
 };
 
+// Marks a tree as being saved by the calling thread for as long as it
+// lives. A save of a tree that the same thread is saving already could only
+// recurse without end (a payload holds the tree itself): it is refused, and
+// the outer save, failing for that reason, reports it as one short
+// ValueError instead of the chain of errors it came through. Other threads
+// may save the same tree meanwhile.
+class SavingOnThisThread {
+ public:
+  explicit SavingOnThisThread(const void* tree);
+  SavingOnThisThread(const SavingOnThisThread&) = delete;
+  SavingOnThisThread& operator=(const SavingOnThisThread&) = delete;
+  ~SavingOnThisThread();
+
+  // Called as the save fails: raises the refusal itself when a save of the
+  // same tree inside this one was refused.
+  void reportRefusalInside() const;
+
+ private:
+  const void* tree_;
+  bool refusedInside_ = false;
+};
+
 // The whole tree, payloads pickled, as one MessagePack value; an object
 // that holds no tree writes nil.
 template <int D>
 PyRef saveTree(TreeObject<D>& self) {
   Ref<Tree<D>> tree = self.tree;
-  PickleCodec codec;
-  TreeWriter<D> writer(codec);
-  return PyRef::steal(textOrBytes(writer.writeInPlace(tree.get())));
+  SavingOnThisThread saving(tree.get());
+  try {
+    PickleCodec codec;
+    TreeWriter<D> writer(codec);
+    return PyRef::steal(textOrBytes(writer.writeInPlace(tree.get())));
+  } catch (const Error&) {
+    saving.reportRefusalInside();
+    throw;
+  }
 }
 
 // Loads into this same object, all or nothing.
@@ -50,6 +78,7 @@ template <int D>
 void loadTree(TreeObject<D>& self, ByteView serialized) {
   PickleCodec codec;
   TreeReader<D>(serialized.bytes, codec).load(self.tree);
+  ownTree(self);  // an object that held no tree may have been given one
 }
 
 }  // namespace py

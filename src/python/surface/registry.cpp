@@ -31,15 +31,19 @@ void put(unsigned char* type, size_t offset, T value) {
 // slots this module uses. Its count starts at 1, as for a statically
 // declared type: the class lives for the whole process.
 Object* buildType(ClassDesc& cls) {
-  if (!havePyLib() || cls.pyType) raise(ErrorKind::AssertionDefect, "class built twice");
+  if (!havePyLib() || cls.pyType || !cls.instanceSize || !cls.traverse)
+    raise(ErrorKind::AssertionDefect, "class built twice or described incompletely");
   auto* type = static_cast<unsigned char*>(std::calloc(1, layout::kTypeAllocSize + pyLib.headerOffset));
   if (!type) throw std::bad_alloc();
   Ssize count = 1;
   std::memcpy(type + pyLib.headerOffset + layout::kObjectRefcnt, &count, sizeof count);
   put(type, layout::kTypeName, cls.name);
   static_assert(sizeof(typeFlags()) == layout::kTypeFlagsSize, "the interpreter's tp_flags");
-  put(type, layout::kTypeFlags, typeFlags());
+  put(type, layout::kTypeFlags, typeFlags() | layout::kTypeHasCollectorFlag);
+  put(type, layout::kTypeBasicSize, static_cast<Ssize>(cls.instanceSize));
   put(type, layout::kTypeDealloc, &deallocInstance);
+  put(type, layout::kTypeTraverse, &traverseInstance);
+  put(type, layout::kTypeClear, &clearInstance);
   if (cls.iterNext) {
     put(type, layout::kTypeIter, &iterateSelf);
     put(type, layout::kTypeIterNext, cls.iterNext);

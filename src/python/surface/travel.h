@@ -28,13 +28,25 @@ PyRef reduceTree(TreeObject<D>& self) {
   return PyRef::steal(checked(pyLib.Py_BuildValue("(O(d)O)", rebuild.get(), 1.0, state.get())));
 }
 
-// The object takes the tree the state holds, or holds none when it is nil.
+// The bytes of a state: bytes as they are, and text as latin-1 decoding
+// made it of a Python 2 pickle's bytes (each character one byte).
+void stateBytes(Object* state, ByteView& out);
+
+// Loads the state into this same object, as deserialize does: a climber on
+// the root follows, any other made before is refused afterwards. The state
+// of an object that held no tree (nil) leaves the object holding none,
+// unless climbers or iterators still use its tree.
 template <int D>
-void setTreeState(TreeObject<D>& self, ByteView state) {
-  Ref<Tree<D>> tree;
-  PickleCodec codec;
-  TreeReader<D>(state.bytes, codec).load(tree);
-  self.tree = tree;
+void setTreeState(TreeObject<D>& self, PyRef state) {
+  ByteView bytes;
+  stateBytes(state.get(), bytes);
+  if (msgpack::Reader(bytes.bytes).nil()) {
+    if (self.tree && self.tree->refs > 1)
+      raiseValue("a state without a tree cannot replace a tree that climbers or iterators still use");
+    Ref<Tree<D>> dropped = std::move(self.tree);  // released last: it may run code
+    return;
+  }
+  loadTree(self, bytes);
 }
 
 template <int D>
@@ -45,22 +57,33 @@ PyRef copyOf(TreeObject<D>& self) {
       payloadHooks.retain(o);
       return o;
     });
-  return PyRef::steal(newPyInstance(Classes<D>::tree, TreeObject<D>{tree}));
+  return PyRef::steal(newTreeObject(Classes<D>::tree, tree));
 }
 
+// memo[id(original)] = copy, as copy.deepcopy keeps it.
+void rememberCopy(Object* memo, Object* original, Object* copy);
+
+// The copy enters the memo before its payloads are copied, as the
+// interpreter's own containers do: a payload that refers to the tree then
+// refers to the copy. The copy holds no tree until every payload is copied.
 template <int D>
 PyRef deepCopyOf(TreeObject<D>& self, PyRef memo) {
-  Ref<Tree<D>> tree;
-  if (self.tree) {
-    PyRef deepcopy = moduleAttribute("copy", "deepcopy");
-    // A payload stored on two nodes stays one object in the copy.
-    if (!memo || memo.get() == pyLib.None) memo = PyRef::steal(checked(pyLib.PyDict_New()));
-    tree = copyTree(*self.tree, [&](void* o) -> void* {
-      PyRef args = PyRef::steal(checked(pyLib.Py_BuildValue("(OO)", static_cast<Object*>(o), memo.get())));
-      return checked(pyLib.PyObject_Call(deepcopy.get(), args.get(), nullptr));
-    });
-  }
-  return PyRef::steal(newPyInstance(Classes<D>::tree, TreeObject<D>{tree}));
+  Ref<Tree<D>> source = self.tree;
+  PyRef copy = PyRef::steal(newTreeObject(Classes<D>::tree, Ref<Tree<D>>()));
+  if (!source) return copy;
+  PyRef deepcopy = moduleAttribute("copy", "deepcopy");
+  // A payload stored on two nodes stays one object in the copy.
+  if (!memo || memo.get() == pyLib.None) memo = PyRef::steal(checked(pyLib.PyDict_New()));
+  rememberCopy(memo.get(), instanceOfFields(self), copy.get());
+  Ref<Tree<D>> tree = copyTree(*source, [&](void* o) -> void* {
+    PyRef args = PyRef::steal(checked(pyLib.Py_BuildValue("(OO)", static_cast<Object*>(o), memo.get())));
+    return checked(pyLib.PyObject_Call(deepcopy.get(), args.get(), nullptr));
+  });
+  TreeObject<D>& fields = fieldsOf<TreeObject<D>>(headerOf(copy.get()));
+  if (fields.tree) raiseValue("the deep copy was given a tree while its payloads were copied");
+  fields.tree = std::move(tree);
+  ownTree(fields);
+  return copy;
 }
 
 // A climber neither pickles nor deep-copies: it stands on a node of its
