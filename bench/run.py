@@ -639,28 +639,30 @@ def bench_prune(zell, cfg, rows):
 
 
 def bench_collect(zell, cfg, rows):
-    """A full collection while a tree holds a million payloads, beside one while a list holds the same objects:
-    the collector asks the tree for each payload as it asks the list for each item. The payloads are lists, which
-    the collector tracks, one per level-0 cell of a D = 3 tree."""
+    """A full collection while a tree holds a million payloads, beside one while a second list holds the same
+    objects (a first list holds them in both runs): the collector asks the tree for each payload as it asks the
+    list for each item. The payloads are lists, which the collector tracks, one per level-0 cell of a D = 3
+    tree."""
     count = cfg["collect_payloads"]
     side = int(round(count ** (1.0 / 3)))
-    cells = [[x + 0.5, y + 0.5, z + 0.5] for x in range(side) for y in range(side) for z in range(side)]
+    cells = [(x + 0.5, y + 0.5, z + 0.5) for x in range(side) for y in range(side) for z in range(side)]
     payloads = [[i] for i in range(len(cells))]
     progress("gc.collect() beside a tree of %d payloads, D = 3" % len(payloads))
-    tree = zell.newZell3(1.0)
-    tree.setDataByCoords(cells, payloads)
-    held = {"tree": tree, "list": None}
+    gc.collect()  # the cells, tuples of floats, leave the collector's lists
+    held = {}
+
+    def with_tree():
+        held.clear()
+        held["tree"] = zell.newZell3(1.0)
+        held["tree"].setDataByCoords(cells, payloads)
+
+    def with_list():
+        held.clear()
+        held["list"] = list(payloads)
+
     collect = lambda _: gc.collect()  # noqa: E731
-
-    def hold(what):
-        def prepare():
-            held["list"] = list(payloads) if what == "list" else None
-            held["tree"] = tree if what == "tree" else None
-        return prepare
-
-    del cells
-    best, _ = race([Contender("tree", collect, hold("tree")), Contender("list", collect, hold("list"))],
-                   cfg["repeats"])
+    best, _ = race([Contender("tree", collect, with_tree), Contender("list", collect, with_list)], cfg["repeats"])
+    held.clear()
     rows.append(row("gc.collect(), a tree of %d payloads alive" % len(payloads), best["tree"],
                     "gc.collect(), a list of the same objects alive", best["list"],
                     note="the payloads themselves are visited alike; the rest is the walk over the nodes"))

@@ -26,7 +26,8 @@ int visitSubtree(Node<D>& node, Visit& visit) {
 // Every node the tree holds, its root's subtree and the parked ones.
 template <int D, class Visit>
 int visitNodes(const Tree<D>& tree, Visit&& visit) {
-  if (int answer = visitSubtree<D>(*tree.root, visit)) return answer;
+  if (tree.root)
+    if (int answer = visitSubtree<D>(*tree.root, visit)) return answer;
   for (Node<D>* node : tree.parked)
     if (int answer = visitSubtree<D>(*node, visit)) return answer;
   return 0;

@@ -705,6 +705,8 @@ def check_collection():
     for d in DIMS:
         point = [2.5] * d
         assert gc.is_tracked(ctor(d)(1.0)) and gc.is_tracked(ctor(d)(1.0).getClimber())
+        empty = getattr(z, "Zell%dClimber" % d)()  # objects made by calling a class hold nothing, nor do copies
+        assert [gc.is_tracked(o) for o in (empty, copy.copy(empty), getattr(z, "Zell%d" % d)())] == [True] * 3
 
         def through_default(p):
             holder = [p]

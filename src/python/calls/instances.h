@@ -15,10 +15,10 @@ Object* toPy(Ref<Tree<D>> tree) {
   return newTreeObject(Classes<D>::tree, std::move(tree));
 }
 
-// A climber holds the object of its tree.
+// A climber holds the object of its tree (an empty one holds none).
 template <int D>
 Object* toPy(Climber<D> climber) {
-  PyRef treeObject = PyRef::borrow(ownerOf(*climber.tree));
+  PyRef treeObject = climber.tree ? PyRef::borrow(ownerOf(*climber.tree)) : PyRef();
   return newPyInstance(Classes<D>::climber, ClimberObject<D>{std::move(climber), std::move(treeObject)});
 }
 
