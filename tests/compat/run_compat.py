@@ -185,7 +185,7 @@ def pack(v):
     if isinstance(v, bytes):
         n = len(v)
         return bytes(bytearray([0xa0 + n]) if n < 32 else b"\xd9" + bytearray([n]) if n < 256 else b"\xda" +
-                     struct.pack(">H", n)) + v
+                     struct.pack(">H", n) if n < 65536 else b"\xdb" + struct.pack(">I", n)) + v
     return bytes(bytearray([v]))
 
 
@@ -424,6 +424,51 @@ def check_scalar_pickles():
             except Exception:
                 outcomes.append("refused")
         assert outcomes[0] == outcomes[1], (form, outcomes)
+
+
+class Text(type(u"")):  # pickled by its class's name: never taken for exact text
+    pass
+
+
+def check_text_pickles(cases=150):
+    """Text and byte strings are pickled and unpickled by the module, while pickle's functions are the
+    interpreter's own, to the very bytes and objects pickle gives: at the lengths where the form changes (256
+    bytes, the 64 KiB frame limit), for text UTF-8 cannot hold as it is (lone surrogates) and over random
+    strings. Forms the pickler does not write load as pickle loads them, or are refused as it refuses them."""
+    rng = random.Random(11)
+    letters = [u"a", u"\xe9", u"\u20ac", u"\U0001f600", u"\x00", u"\n", u"'", u"\\"]
+    letters += [u"\udc80", u"\ud800"] if sys.version_info[0] == 3 else []
+    texts = [u"", u"x" * 255, u"x" * 256, u"\xe9" * 128, u"\xe9" * 127 + u"x", u"y" * 65535, u"y" * 65536,
+             u"\u20ac" * 21845, u"\u20ac" * 21845 + u"x", Text(u"t")]
+    texts += [u"".join(rng.choice(letters) for _ in range(rng.randrange(30))) for _ in range(cases)]
+    blobs = [b"", b"\x00" * 255, b"\xff" * 256, b"z" * 65535, b"z" * 65536, bytearray(b"ab")]
+    blobs += [bytes(bytearray(rng.randrange(256) for _ in range(rng.randrange(300)))) for _ in range(cases // 3)]
+    values = texts + blobs
+    tree, loaded = z.newZell1(1.0), z.newZell1(1.0)
+    for i, v in enumerate(values):
+        tree.createNodeByCoord([i + 0.5]).setData(v)
+    data = tree.serialize()
+    assert data == pack(record(tree)) and loaded.deserialize(data) is None
+    typed = lambda v: (type(v), v)  # noqa: E731
+    assert [typed(loaded.getNodeByCoord([i + 0.5]).getData()) for i in range(len(values))] == list(map(typed, values))
+    top, forms = pickle.HIGHEST_PROTOCOL, []
+    for v in [u"abc", u"\xe9" * 300, b"ab", b"q" * 70000]:
+        forms += [pickle.dumps(v, p) for p in range(2, top + 1)]
+        p = pickle.dumps(v, top)
+        forms += [p[:-1], p + b".", p[:-2] + b"q\x01.", p[:2] + p[11:] if p[2:3] == b"\x95" else p[:2] + b"\x95" +
+                  struct.pack("<Q", len(p) - 2) + p[2:]]  # cut, too long, another memo, framed the other way
+    forms += [b"\x80\x04\x95\x05\x00\x00\x00\x00\x00\x00\x00\x8c\x01\xff\x94.", b"\x80\x03X\x01\x00\x00\x00\xffq\x00.",
+              b"\x80\x04\x95\x00\x00\x00\x00\x00\x00\x00\x00"]  # no UTF-8; a frame of nothing
+    rec = record(tree)
+    for form in forms:
+        rec[2][0] = [form, True]
+        outcomes = []
+        for load in (pickle.loads, lambda form: loaded.deserialize(pack(rec)) or loaded.getClimber().getData()):
+            try:
+                outcomes.append(typed(load(form)))
+            except Exception:
+                outcomes.append("refused")
+        assert outcomes[0] == outcomes[1], (form[:40], outcomes[0][:1], outcomes[1][:1])
 
 
 def as_table(points, d, item=ctypes.c_double):
@@ -787,7 +832,7 @@ def check_copies_and_states():
 
 CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,
           check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
-          check_prune, check_collection, check_copies_and_states]
+          check_prune, check_collection, check_copies_and_states, check_text_pickles]
 
 if __name__ == "__main__":
     failed, checks = [], [saved_trees] if sys.argv[1:2] in (["write"], ["read"]) else CHECKS

@@ -1,9 +1,9 @@
 // Payloads travel as pickles: pickle.dumps on writing, pickle.loads on
 // reading. The pickle of None is made once per call and recognised on
 // reading without calling into Python. While pickle's functions are the
-// interpreter's own, booleans, exact ints of 32 bits and exact floats are
-// pickled and unpickled here, to the very bytes and objects those functions
-// give.
+// interpreter's own, booleans, exact ints of 32 bits, exact floats, and
+// under the protocols from 3 on exact str and bytes are pickled and
+// unpickled here, to the very bytes and objects those functions give.
 #pragma once
 
 #include <string>
@@ -33,6 +33,7 @@ class PickleCodec : public PayloadCodec {
   // The highest protocol the interpreter's unpickler reads when scalars
   // are unpickled here, else 0.
   int scalarsLoaded_;
+  std::string blob_;  // the pickle of a string, made here
 };
 
 // Marks a tree as being saved by the calling thread for as long as it
