@@ -175,15 +175,20 @@ namespace {
 thread_local std::vector<SavingOnThisThread*> savesUnderWay;
 const char* const kSaveInsideItself =
     "a tree cannot be saved inside its own save: one of its payloads holds the tree";
+// A payload's pickling may save the tree it belongs to (a hook that saves
+// once): that ends. Saves of one tree nested this deep on one thread are a
+// payload that holds the tree itself, which would nest without end.
+constexpr int kMostNestedSaves = 8;
 }  // namespace
 
 SavingOnThisThread::SavingOnThisThread(const void* tree) : tree_(tree) {
   if (!tree_) return;
-  for (SavingOnThisThread* save : savesUnderWay)
-    if (save->tree_ == tree_) {
-      save->refusedInside_ = true;
-      raiseValue(kSaveInsideItself);
-    }
+  int nested = 0;
+  for (SavingOnThisThread* save : savesUnderWay) nested += save->tree_ == tree_;
+  if (nested >= kMostNestedSaves) {
+    for (SavingOnThisThread* save : savesUnderWay) save->refusedInside_ |= save->tree_ == tree_;
+    raiseValue(kSaveInsideItself);
+  }
   savesUnderWay.push_back(this);
 }
 

@@ -37,11 +37,12 @@ class PickleCodec : public PayloadCodec {
 };
 
 // Marks a tree as being saved by the calling thread for as long as it
-// lives. A save of a tree that the same thread is saving already could only
-// recurse without end (a payload holds the tree itself): it is refused, and
-// the outer save, failing for that reason, reports it as one short
-// ValueError instead of the chain of errors it came through. Other threads
-// may save the same tree meanwhile.
+// lives. Saves of one tree nested deeper than a payload's hook would go
+// are a payload that holds the tree itself, whose save would recurse
+// without end: the innermost is refused, and each outer save, failing for
+// that reason, reports the refusal as one short ValueError instead of the
+// chain of errors it came through. Other threads may save the same tree
+// meanwhile.
 class SavingOnThisThread {
  public:
   explicit SavingOnThisThread(const void* tree);
