@@ -834,11 +834,67 @@ def check_copies_and_states():
         assert empty.serialize() == b"\xc0"
 
 
+def call_shapes():
+    """Every module function and method called in many shapes (positional counts from none to four, each known
+    keyword alone and after a positional argument, an unknown one, one given twice), each on fresh objects: one
+    line per call with what came of it."""
+    values = dict(coord=[0.5], key=[1], anchor=[0.5], minCornerCoords=[0.0], maxCornerCoords=[1.0], level=0,
+                  minSize=1.0, default="d", data="x", childNr=0, memo={}, coords=[[0.5]], kind="ValueError",
+                  args=("m",), serialized=None, state=None)
+    lines = []
+
+    def outcome(call):
+        try:
+            return "-> " + type(call()).__name__
+        except BaseException as e:  # noqa: B902
+            return "!! %s %s" % (type(e).__name__, e)
+
+    for d in DIMS:
+        fresh = {"tree": lambda: ctor(d)(1.0), "climber": lambda: ctor(d)(1.0).getClimber()}
+        blob = ctor(d)(1.0).serialize()
+        vals = dict(values, coord=[0.5] * d, key=[1] * d, anchor=[0.5] * d, minCornerCoords=[0.0] * d,
+                    maxCornerCoords=[1.0] * d, coords=[[0.5] * d], serialized=blob, state=blob)
+        positional = [[0.5] * d, 0, "x", [0.5] * d]
+        targets = [("z." + n, lambda n=n: getattr(z, n)) for n in sorted(dir(z)) if n.startswith("newZell%d" % d)]
+        for kind, make in sorted(fresh.items()):
+            names = sorted(n for n in dir(make()) if not n.startswith("_") or n in
+                           ("__reduce__", "__setstate__", "__copy__", "__deepcopy__"))
+            targets += [(kind + "." + n, lambda n=n, make=make: getattr(make(), n)) for n in names
+                        if callable(getattr(make(), n)) and type(getattr(make(), n)).__name__.startswith("builtin")]
+        for label, get in targets:
+            for count in range(5):
+                lines.append("%d %s %d: %s" % (d, label, count, outcome(lambda: get()(*positional[:count]))))
+            for name, value in sorted(vals.items()):
+                lines.append("%d %s %s=: %s" % (d, label, name, outcome(lambda: get()(**{name: value}))))
+                after = outcome(lambda: get()(positional[0], **{name: value}))
+                lines.append("%d %s 1,%s=: %s" % (d, label, name, after))
+            lines.append("%d %s x=: %s" % (d, label, outcome(lambda: get()(x=1))))
+    lines.append("z.get_all_dimensions: %s" % outcome(lambda: z.get_all_dimensions(1, 2, y=3)))
+    return lines
+
+
+def check_call_roads():
+    """Calls bind alike on both roads: the positional tuple road and, from 3.7 on, the vectorcall one. This
+    interpreter's road and the tuple road (chosen by the environment at import, in a second process) give the
+    same result, error and message for every call shape."""
+    import subprocess
+    env = dict(os.environ, ZELL_DIM_1_2_3_4_CALLS="tuple")
+    other = subprocess.Popen([sys.executable, os.path.abspath(__file__), "shapes"], env=env, stdout=subprocess.PIPE)
+    theirs = other.communicate()[0].decode("utf-8").splitlines()
+    ours = call_shapes()
+    assert other.returncode == 0 and len(ours) > 1000, other.returncode
+    differ = [(a, b) for a, b in zip(ours, theirs) if a != b]
+    assert not differ and len(ours) == len(theirs), differ[:3]
+
+
 CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,
           check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
-          check_prune, check_collection, check_copies_and_states, check_text_pickles]
+          check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads]
 
 if __name__ == "__main__":
+    if sys.argv[1:2] == ["shapes"]:
+        sys.stdout.write("\n".join(call_shapes()) + "\n")
+        sys.exit(0)
     failed, checks = [], [saved_trees] if sys.argv[1:2] in (["write"], ["read"]) else CHECKS
     for check in checks:
         try:
