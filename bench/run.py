@@ -49,12 +49,12 @@ DEBIAN_PYTHON = "/usr/bin/python3"
 
 FULL = dict(points=200000, side=1024.0, window=1000, block=(50, 50, 40), memory_side=1000,
             repeats=5, slow_repeats=3, calls=1000000, call_repeats=7,
-            vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866,
-            collect_payloads=1000000)
+            vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866, cube_side=160,
+            limit_megabytes=256, collect_payloads=1000000)
 QUICK = dict(points=20000, side=1024.0, window=200, block=(20, 20, 10), memory_side=300,
              repeats=2, slow_repeats=2, calls=100000, call_repeats=3,
-             vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200,
-             collect_payloads=100000)
+             vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200, cube_side=64,
+             limit_megabytes=64, collect_payloads=100000)
 
 # Targets, as bounds on ours/alternative (or on our own figure).
 FASTER_20 = dict(max_ratio=1 / 20.0, target="<= 0.050 (20x faster)")
@@ -69,6 +69,7 @@ FLOOR_CALL = dict(max_ratio=1.5, target="<= 1.5 (within 1.5x of floor)")
 PICKLE_ONLY = dict(max_ratio=1.1, target="<= 1.1 (structure <= 10% of pickling)")
 UNPICKLE_ONLY = dict(max_ratio=1.2, target="<= 1.2 (structure <= 20% of unpickling)")
 BYTES_32 = dict(max_ours=32.0, target="ours <= 32 B/node")
+AS_TOUCHED = dict(max_ratio=1.1, target="<= 1.1 (address space as touched)")
 
 
 def import_module():
@@ -559,15 +560,20 @@ def child_env(extra_path):
     return env
 
 
+def memory_child(zell, kind, size):
+    """What `memory.py KIND SIZE` measured in a fresh process, as a dict."""
+    done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), kind, str(size)],
+                          stdout=subprocess.PIPE, universal_newlines=True,
+                          env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
 def bench_memory(zell, cfg, rows):
     side = cfg["memory_side"]
     results = {}
     for kind in ("ours", "pytree", "dict"):
         progress("memory, %s, %dx%d level-0 cells, in a fresh process" % (kind, side, side))
-        done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), kind, str(side)],
-                              stdout=subprocess.PIPE, universal_newlines=True,
-                              env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
-        results[kind] = json.loads(done.stdout.strip().splitlines()[-1])
+        results[kind] = memory_child(zell, kind, side)
 
     def per(kind, what):
         r = results[kind]
@@ -581,6 +587,24 @@ def bench_memory(zell, cfg, rows):
     rows.append(row(label, per("ours", "level0"), "pure-Python tree", per("pytree", "level0"), unit="B/node"))
     rows.append(row(label, per("ours", "level0"), "dict of key tuples", per("dict", "level0"),
                     unit="B/node"))
+    bench_address_space(zell, cfg, rows)
+
+
+def bench_address_space(zell, cfg, rows):
+    """Address space beside resident memory for a D = 3 tree, and how many nodes fit under a `ulimit -v`: what
+    a limit on virtual memory lets a tree hold."""
+    side = cfg["cube_side"]
+    progress("address space, D = 3, %d^3 level-0 cells, in a fresh process" % side)
+    r = memory_child(zell, "cube", side)
+    nodes = r["nodes"]
+    rows.append(row("address space D=3, per node (%d nodes)" % nodes, (r["vm_after"] - r["vm_before"]) / float(nodes),
+                    "resident memory per node", (r["after"] - r["before"]) / float(nodes), unit="B/node",
+                    **AS_TOUCHED))
+    megabytes = cfg["limit_megabytes"]
+    progress("nodes under a %d MiB limit on the address space, in a fresh process" % megabytes)
+    nodes = memory_child(zell, "limit", megabytes)["nodes"]
+    rows.append(row("address space per node, %d nodes fit in %d MiB (ulimit -v)" % (nodes, megabytes),
+                    (megabytes << 20) / float(nodes), "a node's 16 bytes", 16.0, unit="B/node", **AS_TOUCHED))
 
 
 # Pruning ---------------------------------------------------------------------
@@ -620,10 +644,7 @@ def bench_prune(zell, cfg, rows):
                     best["after"], "serialize() before it", best["before"]))
 
     progress("memory of prune, %dx%d cells, in a fresh process" % (large, large))
-    done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), "prune", str(large)],
-                          stdout=subprocess.PIPE, universal_newlines=True,
-                          env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
-    r = json.loads(done.stdout.strip().splitlines()[-1])
+    r = memory_child(zell, "prune", large)
     nodes, left = r["nodes"], r["nodes"] - r["removed"]
     label = "resident memory, prune() of %d nodes (%d left)" % (nodes, left)
     rows.append(row(label, (r["pruned"] - r["start"]) / float(left), "before prune(), per node",

@@ -115,6 +115,45 @@ def check_calls():
     fails(lambda: z.newZell2(1.0).coordToKey(point), KeyboardInterrupt)  # Ctrl-C is no conversion error
 
 
+def check_points_emptied_while_read():
+    """A point whose element empties its list while it is converted, the other elements numbers made at run time
+    that only the list holds: every element is held for the conversion, so each call answers as for the point as it
+    was. The emptying element comes first, last or (D = 3) between; a variant empties the list of points instead."""
+    emptying = type("Emptying", (object,), {
+        "__float__": lambda self: (self.target.__delitem__(slice(None)), 2.5)[1],
+        "__int__": lambda self: (self.target.__delitem__(slice(None)), 2)[1]})
+    emptying.__index__ = emptying.__long__ = emptying.__int__  # __long__: int() of 2.7
+    fresh_float, fresh_int = lambda: float("0.3"), lambda: int("1000")  # new objects, held by the list alone
+
+    def tree(d):
+        t = ctor(d, "D")(1.0, "d")
+        t.setDataByCoords([[0.3] * d, [2.5] + [0.3] * (d - 1)], "ab")
+        return t
+
+    calls = [lambda t, p: t.coordToKey(p), lambda t, p: t.getNodeByCoord(p).getData(),
+             lambda t, p: t.createNodeByCoord(p, 0).setData("c"), lambda t, p: t.getNodeByKey(p, 1).level(),
+             lambda t, p: t.createNodeByKey(p, 1).level(), lambda t, p: t.getRange(p, [3.5] * len(p)),
+             lambda t, p: t.getSparseRange([0.0] * len(p), p), lambda t, p: t.getDataByCoords([p]),
+             lambda t, p: t.setDataByCoords([p, [4.5] * len(p)], "sz"), lambda t, p: t.coordsToKeys([p]),
+             lambda t, p: ctor(len(p), "A")(1.0, p).anchor()]
+    for d, at in [(2, 0), (2, 1), (3, 0), (3, 1), (3, 2)]:
+        plain = [2.5 if i == at else 0.3 for i in range(d)]
+        for call in calls:
+            point = [fresh_float() for _ in range(d)]
+            point[at] = emptying()
+            point[at].target = point
+            t, expected = tree(d), tree(d)
+            assert (call(t, point), t.serialize()) == (call(expected, plain), expected.serialize()) and point == []
+        point = [fresh_int() for _ in range(d)]
+        point[at] = emptying()
+        point[at].target = point
+        assert tree(d).keyToCoord(point) == [2.0 if i == at else 1000.0 for i in range(d)] and point == []
+        points = [[fresh_float() for _ in range(d)], [fresh_float() for _ in range(d)]]
+        points[0][at] = emptying()
+        points[0][at].target = points  # a for loop over the points would stop after the first, too
+        assert tree(d).coordsToKeys(points) == [tree(d).coordToKey(plain)] and points == []
+
+
 def check_references():
     payload, default, anchor = [1], object(), [1.0, 2.0]
     counts = lambda: [sys.getrefcount(o) for o in (payload, default, anchor)]  # noqa: E731
@@ -216,6 +255,37 @@ def check_saves_and_loads():
             assert record(target, default) == rec
         assert root.extractData() == "root" and root.getData() == (None if default is ABSENT else default)
         assert (default is None or root.getData() is not default) and root.level() == tree.depth()
+
+
+def walked(tree):
+    """(level, holds a payload, payload) of every node, in the order of a walk in depth with climbers."""
+    def walk(c):
+        found = [(c.level(), c.hasData(), c.getData())]
+        for nr in range(2 ** tree.dimensions()) if c.hasChildren() else ():
+            found += walk(c.climbClone(nr))
+        return found
+
+    return walk(tree.getClimber())
+
+
+def check_leaves_holding_none():
+    """Neighbouring leaves holding None, among leaves without payload and leaves with others, load back cell by
+    cell: the loader, which makes leaves saved alike from their bytes alone, tells the two apart. With a default of
+    None too, where only hasData() does."""
+    row = [None, None, ABSENT, None, None, None, ABSENT, ABSENT, 7, None, ABSENT, None, None, "x", None, None]
+    for d, default in [(d, default) for d in DIMS for default in (ABSENT, None)]:
+        tree = ctor(d)(1.0) if default is ABSENT else ctor(d, "D")(1.0, default)
+        cell = lambda i: [i + 0.5] + [0.5] * (d - 1)  # noqa: E731  along axis 0; the other cells hold nothing
+        for i, value in enumerate(row):
+            node = tree.createNodeByCoord(cell(i))
+            if value is not ABSENT:
+                node.setData(value)
+        loaded = ctor(d)(3.0)
+        loaded.deserialize(tree.serialize())
+        read = [(loaded.getNodeByCoord(cell(i)).hasData(), loaded.getNodeByCoord(cell(i)).getData())
+                for i in range(len(row))]
+        assert read == [(v is not ABSENT, None if v is ABSENT else v) for v in row], (d, read)  # either default
+        assert walked(loaded) == walked(tree) and loaded.dataCount() == tree.dataCount() == 12
 
 
 def changed(d, *changes):
@@ -887,7 +957,8 @@ def check_call_roads():
     assert not differ and len(ours) == len(theirs), differ[:3]
 
 
-CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,
+CHECKS = [check_calls, check_points_emptied_while_read, check_references, check_saves_and_loads,
+          check_leaves_holding_none, check_failed_loads, check_random,
           check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
           check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads]
 
