@@ -6,6 +6,7 @@ bench/run.py runs it under `valgrind --tool=callgrind` at two counts and
 takes the difference, so that start-up and the loop's set-up cancel out.
 WORKLOAD is one of WORKLOADS; the module, and for the floors the no-op
 module bench/run.py builds, are found through PYTHONPATH."""
+import gc
 import sys
 
 POINTS = [[x + 0.5, y + 0.5] for x in range(4) for y in range(4)]
@@ -53,4 +54,5 @@ def read_floor(n):
 WORKLOADS = {"write": write, "read": read, "write_floor": write_floor, "read_floor": read_floor}
 
 if __name__ == "__main__":
+    gc.disable()  # no collection lands in one count and not in the other
     WORKLOADS[sys.argv[1]](int(sys.argv[2]))

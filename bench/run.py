@@ -50,11 +50,13 @@ DEBIAN_PYTHON = "/usr/bin/python3"
 FULL = dict(points=200000, side=1024.0, window=1000, block=(50, 50, 40), memory_side=1000,
             repeats=5, slow_repeats=3, calls=1000000, call_repeats=7,
             vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866, cube_side=160,
-            limit_megabytes=256, collect_payloads=1000000)
+            limit_megabytes=256, collect_payloads=1000000,
+            instruction_loops=(10000, 30000))
 QUICK = dict(points=20000, side=1024.0, window=200, block=(20, 20, 10), memory_side=300,
              repeats=2, slow_repeats=2, calls=100000, call_repeats=3,
              vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200, cube_side=64,
-             limit_megabytes=64, collect_payloads=100000)
+             limit_megabytes=64, collect_payloads=100000,
+             instruction_loops=(2000, 6000))
 
 # Targets, as bounds on ours/alternative (or on our own figure).
 FASTER_20 = dict(max_ratio=1 / 20.0, target="<= 0.050 (20x faster)")
@@ -551,6 +553,45 @@ def bench_calls(zell, cfg, rows):
                     **FLOOR_CALL))
 
 
+def callgrind_count(workload, count, path):
+    """Instructions callgrind counts for bench/instructions.py WORKLOAD COUNT, with the address space laid out
+    alike in every run (setarch -R) and the hash seed fixed, so that two runs differ only by the loop."""
+    command = ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", sys.executable,
+               os.path.join(HERE, "instructions.py"), workload, str(count)]
+    if shutil.which("setarch"):
+        command = ["setarch", "-R"] + command
+    env = dict(child_env(path), PYTHONHASHSEED="0")
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, universal_newlines=True,
+                          env=env)
+    found = [line for line in done.stdout.splitlines() if "Collected :" in line]
+    if done.returncode != 0 or not found:
+        raise RuntimeError("callgrind failed on %s:\n%s" % (workload, done.stdout[-2000:]))
+    return int(found[-1].split(":")[-1])
+
+
+def bench_instructions(zell, cfg, rows):
+    """Instructions per operation on a tree in cache (callgrind; steadier than time on a shared machine): a
+    write and a read through a climber, beside a floor of the same shape by vectorcall (a no-op function that
+    makes an object, then a no-op method of it). The difference of two loop lengths cancels start-up."""
+    noop = build_noop()
+    if noop is None or not shutil.which("valgrind"):
+        print("instruction rows skipped: " + ("no valgrind" if noop else "no no-op module"))
+        return
+    path = os.pathsep.join([os.path.dirname(os.path.abspath(zell.__file__)), os.path.dirname(noop.__file__)])
+    low, high = cfg["instruction_loops"]
+    per_op = {}
+    for workload in ("write", "write_floor", "read", "read_floor"):
+        progress("callgrind: %s, %d and %d loops" % (workload, low, high))
+        per_op[workload] = (callgrind_count(workload, high, path) - callgrind_count(workload, low, path)) / float(
+            high - low)
+    rows.append(row("instructions, t.createNodeByCoord(p).setData(v)", per_op["write"],
+                    "make(p).put(v), no-op by vectorcall", per_op["write_floor"], unit="instr",
+                    max_ratio=1.3, target="<= 1.3"))
+    rows.append(row("instructions, t.getNodeByCoord(p).getData()", per_op["read"],
+                    "make(p).get(), no-op by vectorcall", per_op["read_floor"], unit="instr",
+                    max_ratio=1.25, target="<= 1.25"))
+
+
 # Memory ----------------------------------------------------------------------
 
 
@@ -751,7 +792,7 @@ def bench_vdb(zell, cfg, rows, may_install):
 
 # Main ------------------------------------------------------------------------
 
-PARTS = ("points", "range", "serialize", "calls", "memory", "prune", "collect", "vdb")
+PARTS = ("points", "range", "serialize", "calls", "instructions", "memory", "prune", "collect", "vdb")
 
 
 def main():
@@ -785,6 +826,8 @@ def main():
         bench_serialize(zell, cfg, rows)
     if "calls" in parts:
         bench_calls(zell, cfg, rows)
+    if "instructions" in parts:
+        bench_instructions(zell, cfg, rows)
     if "memory" in parts:
         bench_memory(zell, cfg, rows)
     if "prune" in parts:
