@@ -12,11 +12,10 @@ namespace zell {
 
 template <int D>
 struct Climber {
-  Node<D>* node = nullptr;       // not counted: the tree keeps it alive
-  int64_t level = 0;             // level of `node`
-  Ref<Tree<D>> tree;             // the tree walked; null for an empty record
-  Ref<PayloadCell> defaultCell;  // the tree's own default cell
-  uint64_t generation = 0;       // the tree's generation when made
+  Node<D>* node = nullptr;  // not counted: the tree keeps it alive
+  int64_t level = 0;        // level of `node`
+  Ref<Tree<D>> tree;        // the tree walked; null for an empty record
+  uint64_t generation = 0;  // the tree's generation when made
 
   // A climber on the root of `tree`.
   static Climber atRoot(Tree<D>& tree) {
@@ -24,7 +23,6 @@ struct Climber {
     c.node = tree.root;
     c.level = tree.depth;
     c.tree = Ref<Tree<D>>(&tree);
-    c.defaultCell = tree.defaultCell;
     c.generation = tree.generation;
     return c;
   }
@@ -88,10 +86,11 @@ struct Climber {
   double size() const { return tree->edge(level); }
 
   // The payload in effect: the node's own, else the tree's default, else
-  // null (which the Python method reads as None).
+  // null (which the Python method reads as None). A tree keeps its default
+  // cell for life; loads change what it holds.
   void* dataOrDefault() const {
     if (node->data.has()) return node->data.get();
-    return defaultCell->payload.get();
+    return tree->defaultCell->payload.get();
   }
   void setData(void* object) { node->data.set(object); }
   // Removes the node's own payload and hands over its count; the default is

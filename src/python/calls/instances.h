@@ -19,7 +19,7 @@ Object* toPy(Ref<Tree<D>> tree) {
 template <int D>
 Object* toPy(Climber<D> climber) {
   PyRef treeObject = climber.tree ? PyRef::borrow(ownerOf(*climber.tree)) : PyRef();
-  return newPyInstance(Classes<D>::climber, ClimberObject<D>{std::move(climber), std::move(treeObject)});
+  return newPyInstance<ClimberObject<D>>(Classes<D>::climber, std::move(climber), std::move(treeObject));
 }
 
 // An iteration over the payloads of one level, and the object of the tree.
@@ -31,8 +31,8 @@ struct Items {
 
 template <int D>
 Object* toPy(Items<D> items) {
-  return newPyInstance(Classes<D>::items,
-                       ItemsObject<D>{std::move(items.walk), PyRef::borrow(items.treeObject), nullptr});
+  return newPyInstance<ItemsObject<D>>(Classes<D>::items, std::move(items.walk),
+                                       PyRef::borrow(items.treeObject), nullptr);
 }
 
 // A tree method whose operation takes the tree: the call holds a count on

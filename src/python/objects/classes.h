@@ -60,7 +60,7 @@ constexpr FixedName<A + B> nameWithDigit(const char (&stem)[A], const char (&suf
 
 template <class Fields>
 Object* makeEmptyInstance(const ClassDesc& cls) {
-  return newPyInstance(cls, Fields{});
+  return newPyInstance<Fields>(cls);
 }
 
 // The object that holds `tree`: every tree Python can reach has one.
@@ -74,7 +74,7 @@ Object* ownerOf(const Tree<D>& tree) {
 template <int D>
 Object* newTreeObject(const ClassDesc& cls, Ref<Tree<D>> tree) {
   Tree<D>* held = tree.get();
-  Object* o = newPyInstance(cls, TreeObject<D>{std::move(tree)});
+  Object* o = newPyInstance<TreeObject<D>>(cls, std::move(tree));
   if (held) held->owner = o;
   return o;
 }

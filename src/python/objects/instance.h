@@ -135,15 +135,15 @@ constexpr size_t instanceSize() {
   return sizeof(Instance<Fields>);
 }
 
-// Wraps native fields as a new Python instance of `cls` (count 1), tracked
-// by the collector.
-template <class Fields>
-Object* newPyInstance(const ClassDesc& cls, Fields fields) {
+// Makes a new Python instance of `cls` (count 1), tracked by the collector,
+// whose fields are made in place of `parts`.
+template <class Fields, class... Parts>
+Object* newPyInstance(const ClassDesc& cls, Parts&&... parts) {
   if (!cls.pyType) raise(ErrorKind::AssertionDefect, std::string("class not built: ") + cls.name);
   Object* o = SpareInstances<Fields>::take(cls.pyType);
   auto* inst = reinterpret_cast<Instance<Fields>*>(o);  // its header is the interpreter's
   new (&inst->native) NativeHeader{&cls, 1};            // Python's native reference
-  new (&inst->fields) Fields(std::move(fields));
+  new (&inst->fields) Fields{std::forward<Parts>(parts)...};
   pyLib.PyObject_GC_Track(o);
   return o;
 }
