@@ -168,9 +168,11 @@ template <class V>
 void convertSupplied(const PyRef& supplied, V& value) {
   if (supplied) fromPy(supplied.get(), value);
 }
+// The positional arguments lie in the caller's tuple or array, which holds
+// them for the whole call whatever a conversion runs: no count is taken.
 template <class V>
 void convertPositional(const ItemsView& positional, Ssize index, V& value) {
-  if (index < positional.size) convertSupplied(PyRef::borrow(positional.items[index]), value);
+  if (index < positional.size) fromPy(positional.items[index], value);
 }
 
 // Converts the supplied arguments of row I in declaration order, stopping at
