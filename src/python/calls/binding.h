@@ -98,7 +98,7 @@ PyRef fetchArg(Object* args, Object* kwargs, int index, const char* name);
 // message, anything else is reported like an error of the operation. False
 // when the step failed (a Python error is set).
 template <class F>
-bool conversionPhase(F&& step) noexcept {
+__attribute__((always_inline)) inline bool conversionPhase(F&& step) noexcept {
   try {
     step();
     return true;
@@ -111,7 +111,7 @@ bool conversionPhase(F&& step) noexcept {
 // Runs the operation and the result conversion; every native error becomes
 // a "pyglue.<kind>" exception.
 template <class F>
-Object* callPhase(F&& step) noexcept {
+__attribute__((always_inline)) inline Object* callPhase(F&& step) noexcept {
   try {
     return step();
   } catch (...) {
