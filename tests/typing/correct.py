@@ -5,6 +5,8 @@ import ctypes
 import pickle
 from typing import Any, Dict, Iterator, List, Tuple
 
+import numpy as np
+
 import zell_dim_1_2_3_4 as zell
 
 tree = zell.newZell2D(0.5, 0)
@@ -27,6 +29,10 @@ values: List[Any] = tree.getDataByCoords([point])
 table = (ctypes.c_double * 2 * 3)()  # three points lent through the buffer interface
 tree.coordsToKeys(table)
 tree.coordsToKeys(memoryview(b"\x00" * 32).cast("d", (2, 2)))
+cloud = np.zeros((3, 2))  # numpy arrays of points, and of payloads
+tree.setDataByCoords(cloud.astype(np.float32), np.array([1, "b", None], dtype=object), level=np.int64(0))
+picked: List[Any] = tree.getDataByCoords(cloud[::2])
+tree.getNodeByCoord([np.float64(1.0), np.int32(2)])
 octree: zell.Zell3 = zell.newZell3AD(1.0, [0, 0, 0], None)
 cube: List[List[List[Any]]] = octree.getRange([0, 0, 0], [1, 1, 1])
 again: zell.Zell2 = pickle.loads(pickle.dumps(tree))
