@@ -145,7 +145,8 @@ def fmt_value(value, unit):
 def fmt_compare(ratio, unit):
     if ratio is None or ratio <= 0:
         return "-"
-    better, worse = ("smaller", "larger") if unit == "B/node" else ("faster", "slower")
+    better, worse = ("smaller", "larger") if unit == "B/node" else ("fewer", "more") if unit == "instr" else (
+        "faster", "slower")
     if ratio <= 1.0:
         return "%.1fx %s" % (1.0 / ratio, better)
     return "%.2fx %s" % (ratio, worse)

@@ -4,7 +4,9 @@
 
 KIND is `ours` (the module), `pytree` (the pure-Python tree) or `dict` (a
 dict keyed by cell-key tuples), or `prune`: a tree before and after prune()
-(see pruned()). Every level-0 cell of the SIDE x SIDE square
+(see pruned()), or `cube` (virtual and resident memory of a D = 3 tree, see
+cube()) or `limit` (how many nodes fit in SIDE MiB of address space, see
+limited()). Every level-0 cell of the SIDE x SIDE square
 at the origin (D = 2, cell edge 1) gets a node holding the same payload
 object, so payloads cost nothing here. Prints one JSON object: resident
 bytes before and after, and the node counts they are divided by.
@@ -66,10 +68,75 @@ def pruned(side):
                       "refilled": rss_bytes(), "nodes": nodes, "removed": removed}))
 
 
+def virtual_bytes():
+    """The process's virtual size and its peak (VmSize, VmPeak; Linux), in bytes."""
+    sizes = {}
+    with open("/proc/self/status") as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            if key in ("VmSize", "VmPeak"):
+                sizes[key] = int(value.split()[0]) * 1024
+    return sizes["VmSize"], sizes["VmPeak"]
+
+
+def create_cube_rows(tree, side, rows):
+    """Creates the level-0 cells of the first `rows` rows (x, y) of the SIDE^3 cube at the origin, one call a
+    cell."""
+    create = tree.createNodeByCoord
+    for row in range(rows):
+        x, y = row // side + 0.5, row % side + 0.5
+        for k in range(side):
+            create([x, y, k + 0.5])
+
+
+def cube(side):
+    """Virtual and resident bytes of a D = 3 tree with every level-0 cell of the SIDE^3 cube created: what the
+    address space grows by (which a `ulimit -v` bounds) beside what is touched."""
+    import zell_dim_1_2_3_4 as zell
+
+    gc.collect()
+    size, _ = virtual_bytes()
+    resident = rss_bytes()
+    tree = zell.newZell3(1.0)
+    create_cube_rows(tree, side, side * side)
+    gc.collect()
+    after, peak = virtual_bytes()
+    print(json.dumps({"kind": "cube", "side": side, "vm_before": size, "vm_after": after, "vm_peak": peak,
+                      "before": resident, "after": rss_bytes(), "nodes": tree.nodeCount()}))
+
+
+def limited(megabytes):
+    """Nodes a D = 3 tree reaches when the address space may grow by MEGABYTES MiB (a `ulimit -v` of what the
+    process has plus that): cells of a large cube are created until memory runs out."""
+    import resource
+
+    import zell_dim_1_2_3_4 as zell
+
+    tree = zell.newZell3(1.0)
+    side = 1024
+    gc.collect()
+    size, _ = virtual_bytes()
+    limit = size + (megabytes << 20)
+    resource.setrlimit(resource.RLIMIT_AS, (limit, resource.getrlimit(resource.RLIMIT_AS)[1]))
+    try:
+        create_cube_rows(tree, side, side * side)
+        raise SystemExit("%d MiB held the whole %d^3 cube" % (megabytes, side))
+    except Exception as e:  # the module's OutOfMemDefect, or a MemoryError from the interpreter
+        if not isinstance(e, MemoryError) and type(e).__name__ != "OutOfMemDefect":
+            raise
+    nodes = tree.nodeCount()
+    resource.setrlimit(resource.RLIMIT_AS, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+    print(json.dumps({"kind": "limit", "megabytes": megabytes, "nodes": nodes}))
+
+
 def main():
     kind, side = sys.argv[1], int(sys.argv[2])
     if kind == "prune":
         return pruned(side)
+    if kind == "cube":
+        return cube(side)
+    if kind == "limit":
+        return limited(side)
     payload = object()
     if kind == "ours":
         import zell_dim_1_2_3_4 as zell

@@ -49,12 +49,14 @@ DEBIAN_PYTHON = "/usr/bin/python3"
 
 FULL = dict(points=200000, side=1024.0, window=1000, block=(50, 50, 40), memory_side=1000,
             repeats=5, slow_repeats=3, calls=1000000, call_repeats=7,
-            vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866,
-            collect_payloads=1000000)
+            vdb_points=200000, vdb_window=64, agreement_seeds=3, prune_side=866, cube_side=160,
+            limit_megabytes=256, collect_payloads=1000000,
+            instruction_loops=(10000, 30000))
 QUICK = dict(points=20000, side=1024.0, window=200, block=(20, 20, 10), memory_side=300,
              repeats=2, slow_repeats=2, calls=100000, call_repeats=3,
-             vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200,
-             collect_payloads=100000)
+             vdb_points=20000, vdb_window=24, agreement_seeds=1, prune_side=200, cube_side=64,
+             limit_megabytes=64, collect_payloads=100000,
+             instruction_loops=(2000, 6000))
 
 # Targets, as bounds on ours/alternative (or on our own figure).
 FASTER_20 = dict(max_ratio=1 / 20.0, target="<= 0.050 (20x faster)")
@@ -69,6 +71,7 @@ FLOOR_CALL = dict(max_ratio=1.5, target="<= 1.5 (within 1.5x of floor)")
 PICKLE_ONLY = dict(max_ratio=1.1, target="<= 1.1 (structure <= 10% of pickling)")
 UNPICKLE_ONLY = dict(max_ratio=1.2, target="<= 1.2 (structure <= 20% of unpickling)")
 BYTES_32 = dict(max_ours=32.0, target="ours <= 32 B/node")
+AS_TOUCHED = dict(max_ratio=1.1, target="<= 1.1 (address space as touched)")
 
 
 def import_module():
@@ -550,6 +553,45 @@ def bench_calls(zell, cfg, rows):
                     **FLOOR_CALL))
 
 
+def callgrind_count(workload, count, path):
+    """Instructions callgrind counts for bench/instructions.py WORKLOAD COUNT, with the address space laid out
+    alike in every run (setarch -R) and the hash seed fixed, so that two runs differ only by the loop."""
+    command = ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", sys.executable,
+               os.path.join(HERE, "instructions.py"), workload, str(count)]
+    if shutil.which("setarch"):
+        command = ["setarch", "-R"] + command
+    env = dict(child_env(path), PYTHONHASHSEED="0")
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, universal_newlines=True,
+                          env=env)
+    found = [line for line in done.stdout.splitlines() if "Collected :" in line]
+    if done.returncode != 0 or not found:
+        raise RuntimeError("callgrind failed on %s:\n%s" % (workload, done.stdout[-2000:]))
+    return int(found[-1].split(":")[-1])
+
+
+def bench_instructions(zell, cfg, rows):
+    """Instructions per operation on a tree in cache (callgrind; steadier than time on a shared machine): a
+    write and a read through a climber, beside a floor of the same shape by vectorcall (a no-op function that
+    makes an object, then a no-op method of it). The difference of two loop lengths cancels start-up."""
+    noop = build_noop()
+    if noop is None or not shutil.which("valgrind"):
+        print("instruction rows skipped: " + ("no valgrind" if noop else "no no-op module"))
+        return
+    path = os.pathsep.join([os.path.dirname(os.path.abspath(zell.__file__)), os.path.dirname(noop.__file__)])
+    low, high = cfg["instruction_loops"]
+    per_op = {}
+    for workload in ("write", "write_floor", "read", "read_floor"):
+        progress("callgrind: %s, %d and %d loops" % (workload, low, high))
+        per_op[workload] = (callgrind_count(workload, high, path) - callgrind_count(workload, low, path)) / float(
+            high - low)
+    rows.append(row("instructions, t.createNodeByCoord(p).setData(v)", per_op["write"],
+                    "make(p).put(v), no-op by vectorcall", per_op["write_floor"], unit="instr",
+                    max_ratio=1.3, target="<= 1.3"))
+    rows.append(row("instructions, t.getNodeByCoord(p).getData()", per_op["read"],
+                    "make(p).get(), no-op by vectorcall", per_op["read_floor"], unit="instr",
+                    max_ratio=1.25, target="<= 1.25"))
+
+
 # Memory ----------------------------------------------------------------------
 
 
@@ -559,15 +601,20 @@ def child_env(extra_path):
     return env
 
 
+def memory_child(zell, kind, size):
+    """What `memory.py KIND SIZE` measured in a fresh process, as a dict."""
+    done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), kind, str(size)],
+                          stdout=subprocess.PIPE, universal_newlines=True,
+                          env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
 def bench_memory(zell, cfg, rows):
     side = cfg["memory_side"]
     results = {}
     for kind in ("ours", "pytree", "dict"):
         progress("memory, %s, %dx%d level-0 cells, in a fresh process" % (kind, side, side))
-        done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), kind, str(side)],
-                              stdout=subprocess.PIPE, universal_newlines=True,
-                              env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
-        results[kind] = json.loads(done.stdout.strip().splitlines()[-1])
+        results[kind] = memory_child(zell, kind, side)
 
     def per(kind, what):
         r = results[kind]
@@ -581,6 +628,24 @@ def bench_memory(zell, cfg, rows):
     rows.append(row(label, per("ours", "level0"), "pure-Python tree", per("pytree", "level0"), unit="B/node"))
     rows.append(row(label, per("ours", "level0"), "dict of key tuples", per("dict", "level0"),
                     unit="B/node"))
+    bench_address_space(zell, cfg, rows)
+
+
+def bench_address_space(zell, cfg, rows):
+    """Address space beside resident memory for a D = 3 tree, and how many nodes fit under a `ulimit -v`: what
+    a limit on virtual memory lets a tree hold."""
+    side = cfg["cube_side"]
+    progress("address space, D = 3, %d^3 level-0 cells, in a fresh process" % side)
+    r = memory_child(zell, "cube", side)
+    nodes = r["nodes"]
+    rows.append(row("address space D=3, per node (%d nodes)" % nodes, (r["vm_after"] - r["vm_before"]) / float(nodes),
+                    "resident memory per node", (r["after"] - r["before"]) / float(nodes), unit="B/node",
+                    **AS_TOUCHED))
+    megabytes = cfg["limit_megabytes"]
+    progress("nodes under a %d MiB limit on the address space, in a fresh process" % megabytes)
+    nodes = memory_child(zell, "limit", megabytes)["nodes"]
+    rows.append(row("address space per node, %d nodes fit in %d MiB (ulimit -v)" % (nodes, megabytes),
+                    (megabytes << 20) / float(nodes), "a node's 16 bytes", 16.0, unit="B/node", **AS_TOUCHED))
 
 
 # Pruning ---------------------------------------------------------------------
@@ -620,10 +685,7 @@ def bench_prune(zell, cfg, rows):
                     best["after"], "serialize() before it", best["before"]))
 
     progress("memory of prune, %dx%d cells, in a fresh process" % (large, large))
-    done = subprocess.run([sys.executable, os.path.join(HERE, "memory.py"), "prune", str(large)],
-                          stdout=subprocess.PIPE, universal_newlines=True,
-                          env=child_env(os.path.dirname(os.path.abspath(zell.__file__))), check=True)
-    r = json.loads(done.stdout.strip().splitlines()[-1])
+    r = memory_child(zell, "prune", large)
     nodes, left = r["nodes"], r["nodes"] - r["removed"]
     label = "resident memory, prune() of %d nodes (%d left)" % (nodes, left)
     rows.append(row(label, (r["pruned"] - r["start"]) / float(left), "before prune(), per node",
@@ -730,7 +792,7 @@ def bench_vdb(zell, cfg, rows, may_install):
 
 # Main ------------------------------------------------------------------------
 
-PARTS = ("points", "range", "serialize", "calls", "memory", "prune", "collect", "vdb")
+PARTS = ("points", "range", "serialize", "calls", "instructions", "memory", "prune", "collect", "vdb")
 
 
 def main():
@@ -764,6 +826,8 @@ def main():
         bench_serialize(zell, cfg, rows)
     if "calls" in parts:
         bench_calls(zell, cfg, rows)
+    if "instructions" in parts:
+        bench_instructions(zell, cfg, rows)
     if "memory" in parts:
         bench_memory(zell, cfg, rows)
     if "prune" in parts:

@@ -47,6 +47,31 @@ def test_stubs_are_current_and_name_everything_in_order():
                 assert "argument" not in str(e), (cls.name, m.name, str(e))
 
 
+def test_too_few_positional_arguments_are_refused_everywhere():
+    """Every function and method with required parameters, called with fewer positional arguments than it
+    requires (and no keywords), raises TypeError naming how many it takes: the stubs list the published rows,
+    an optional parameter written with a default."""
+    with open(STUBS) as f:
+        body = ast.parse(f.read()).body
+    rows = [(zell, n) for n in body if isinstance(n, ast.FunctionDef)]
+    rows += [(cls.name, m) for cls in body if isinstance(cls, ast.ClassDef) and cls.name.startswith("Zell")
+             for m in cls.body if isinstance(m, ast.FunctionDef) and m.name != "__init__"]
+    refused = 0
+    for owner, row in rows:
+        params = [a.arg for a in row.args.args if a.arg != "self"]
+        required = len(params) - len(row.args.defaults)
+        if isinstance(owner, str):  # a method: of a tree, or of a climber on its root
+            tree = getattr(zell, "newZell" + owner[4])(1.0)
+            owner = tree.getClimber() if "Climber" in owner else tree
+        for given in range(required):
+            with pytest.raises(TypeError) as refusal:
+                getattr(owner, row.name)(*[[0.5] * 4] * given)
+            assert str(refusal.value) == "%s() takes exactly %d arguments (%d given)" % (row.name, len(params), given)
+            refused += 1
+    assert refused > 100  # the stubs were read: rows of every class in every dimension
+
+
+
 def test_doc_strings_and_signatures_are_the_stubs():
     """help() and inspect read what the stubs say: the same doc string after the text signature, the same
     parameters with defaults where the stubs have them; functions the stubs leave out have theirs too."""

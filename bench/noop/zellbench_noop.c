@@ -27,6 +27,8 @@ typedef struct {
   PyObject_HEAD
 } NoopObject;
 
+static PyTypeObject NoopType;
+
 static PyObject *noop_method(PyObject *self, PyObject *args, PyObject *kwargs) {
   (void)self;
   (void)args;
@@ -34,8 +36,28 @@ static PyObject *noop_method(PyObject *self, PyObject *args, PyObject *kwargs) {
   Py_RETURN_NONE;
 }
 
+/* The floor of a climber's calls by vectorcall: put(v) keeps nothing, get()
+ * hands out a new reference to an object it holds. */
+static PyObject *put_method(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames) {
+  (void)self;
+  (void)args;
+  (void)nargs;
+  (void)kwnames;
+  Py_RETURN_NONE;
+}
+
+static PyObject *get_method(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames) {
+  (void)args;
+  (void)nargs;
+  (void)kwnames;
+  Py_INCREF(self);
+  return self;
+}
+
 static PyMethodDef noop_type_methods[] = {
     {"noop", (PyCFunction)(void (*)(void))noop_method, METH_VARARGS | METH_KEYWORDS, "Does nothing."},
+    {"put", (PyCFunction)(void (*)(void))put_method, METH_FASTCALL | METH_KEYWORDS, "Does nothing."},
+    {"get", (PyCFunction)(void (*)(void))get_method, METH_FASTCALL | METH_KEYWORDS, "Returns self."},
     {NULL, NULL, 0, NULL}};
 
 static PyTypeObject NoopType = {
@@ -43,7 +65,17 @@ static PyTypeObject NoopType = {
     sizeof(NoopObject),                                   /* tp_basicsize */
 };
 
+/* make(p): a new Noop, the floor of a lookup that hands out a climber. */
+static PyObject *make_function(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames) {
+  (void)self;
+  (void)args;
+  (void)nargs;
+  (void)kwnames;
+  return PyType_GenericAlloc(&NoopType, 0);
+}
+
 static PyMethodDef noop_module_methods[] = {
+    {"make", (PyCFunction)(void (*)(void))make_function, METH_FASTCALL | METH_KEYWORDS, "A new Noop."},
     {"noop", (PyCFunction)(void (*)(void))noop_function, METH_VARARGS | METH_KEYWORDS, "Does nothing."},
     {"four", (PyCFunction)(void (*)(void))four_function, METH_VARARGS | METH_KEYWORDS, "[1, 2, 3, 4]."},
     {NULL, NULL, 0, NULL}};

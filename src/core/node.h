@@ -8,15 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <new>
 #include <utility>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "core/payload.h"
+#include "runtime/aligned.h"
 
 namespace zell {
 
@@ -87,10 +83,17 @@ struct Node {
 #if defined(__SANITIZE_ADDRESS__) && !defined(ZELL_POOL_BYPASS)
 #define ZELL_POOL_BYPASS 1
 #endif
+#ifdef ZELL_POOL_BYPASS
+inline constexpr bool kPoolBypass = true;
+#else
+inline constexpr bool kPoolBypass = false;
+#endif
 
 // Fixed-size blocks carved from large slabs, with a free list for blocks
 // given back. Not thread-safe: trees are used under the interpreter lock.
-template <size_t Size, size_t Align = alignof(std::max_align_t)>
+// `Bypass` hands out single allocations instead (the default under
+// AddressSanitizer); the pool's own tests turn it off.
+template <size_t Size, size_t Align = alignof(std::max_align_t), bool Bypass = kPoolBypass>
 class SlabPool {
   static_assert(Size >= sizeof(void*), "a free block holds the free-list link");
   static_assert(Size % Align == 0, "every block keeps the alignment");
@@ -102,17 +105,13 @@ class SlabPool {
   ~SlabPool() {
     while (slabs_) {
       Slab* next = slabs_->next;
-      std::free(slabs_->memory);
+      release(slabs_);
       slabs_ = next;
     }
   }
 
   void* take() {
-#ifdef ZELL_POOL_BYPASS
-    void* single = std::aligned_alloc(Align, Size);
-    if (!single) throw std::bad_alloc();
-    return single;
-#endif
+    if constexpr (Bypass) return allocateAligned(Size, Align);
     if (free_) {
       void* block = free_;
       free_ = free_->next;
@@ -122,11 +121,20 @@ class SlabPool {
     return slabs_->blocks + Size * used_++;
   }
   void give(void* block) {
-#ifdef ZELL_POOL_BYPASS
-    return std::free(block);
-#endif
+    if constexpr (Bypass) return freeAligned(block);
     free_ = new (block) FreeBlock{free_};
   }
+
+  // Calls visit(start, bytes) for every slab, newest first: the memory the
+  // pool holds, which every block it hands out lies in.
+  template <class Visit>
+  void forEachSlab(Visit visit) const {
+    for (const Slab* slab = slabs_; slab; slab = slab->next)
+      visit(static_cast<const void*>(slab), slab->bytes);
+  }
+
+  // A full-size slab: its bytes and its alignment.
+  static constexpr size_t kLargeSlab = size_t{2} << 20;
 
  private:
   struct FreeBlock {
@@ -134,14 +142,14 @@ class SlabPool {
   };
   struct Slab {
     Slab* next;
-    void* memory;  // the allocation the slab was placed in
+    size_t bytes;  // the whole slab, header included
     alignas(Align) unsigned char blocks[1];
   };
   // Slabs double up to 2 MiB: small trees stay small, big ones pay one
   // allocation per thousands of blocks. A walk down a big tree meets a new
-  // page at nearly every level, so full-size slabs ask the system for huge
-  // pages, where it offers them: one translation then covers a whole slab.
-  static constexpr size_t kLargeSlab = size_t{2} << 20;
+  // page at nearly every level, so full-size slabs are pages of their own,
+  // aligned to their size, for which the system is asked to use huge
+  // pages where it offers them: one translation then covers a whole slab.
   void addSlab() {
     size_t count = capacity_ ? capacity_ * 2 : 8;
     size_t bytes = offsetof(Slab, blocks) + count * Size;
@@ -150,18 +158,17 @@ class SlabPool {
       count = (kLargeSlab - offsetof(Slab, blocks)) / Size;
       bytes = kLargeSlab;
     }
-    // Placed at the alignment by hand: not every C library has aligned_alloc.
-    size_t alignment = large ? kLargeSlab : alignof(Slab);
-    void* memory = std::malloc(bytes + alignment - 1);
-    if (!memory) throw std::bad_alloc();
-    auto start = (reinterpret_cast<uintptr_t>(memory) + alignment - 1) / alignment * alignment;
-    void* place = reinterpret_cast<void*>(start);
-#ifdef MADV_HUGEPAGE
-    if (large) madvise(place, kLargeSlab, MADV_HUGEPAGE);  // only advice: failure changes nothing
-#endif
-    slabs_ = new (place) Slab{slabs_, memory, {}};
+    void* place = large ? mapAligned(kLargeSlab, kLargeSlab) : allocateAligned(bytes, alignof(Slab));
+    if (large) adviseHugePages(place, kLargeSlab);
+    slabs_ = new (place) Slab{slabs_, bytes, {}};
     capacity_ = count;
     used_ = 0;
+  }
+  static void release(Slab* slab) {
+    if (slab->bytes == kLargeSlab)
+      unmapAligned(slab, kLargeSlab);
+    else
+      freeAligned(slab);
   }
 
   Slab* slabs_ = nullptr;

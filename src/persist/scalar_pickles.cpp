@@ -1,6 +1,8 @@
 #include "persist/scalar_pickles.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace zell {
 namespace pickles {
@@ -13,6 +15,11 @@ constexpr uint8_t kNone = 'N', kTrue = 0x88, kFalse = 0x89;
 constexpr uint8_t kInt1 = 'K', kInt2 = 'M', kInt4 = 'J', kFloat = 'G';
 constexpr int kFirstFramed = 4, kLowest = 2, kHighest = 5;
 constexpr size_t kFrameHeader = 9, kMinFramed = 4;
+constexpr uint8_t kShortText = 0x8c, kText = 'X', kText8 = 0x8d;
+constexpr uint8_t kShortBytes = 'C', kBytes = 'B', kBytes8 = 0x8e;
+constexpr int kFirstBlob = 3;
+// Strings of this many bytes or more go outside any frame.
+constexpr size_t kUnframed = size_t{64} << 10;
 
 uint64_t littleEndian(const uint8_t* p, int width) {
   uint64_t v = 0;
@@ -94,7 +101,97 @@ bool readBody(const uint8_t* p, size_t size, Scalar& value) {
   return false;
 }
 
+// The opcode and the width of the length field that the pickler takes for
+// a string of `size` bytes; a width of 0 when it takes none of these.
+struct BlobForm {
+  uint8_t opcode;
+  int width;
+};
+BlobForm blobForm(int protocol, Blob kind, size_t size) {
+  bool wide = protocol >= kFirstFramed;  // the 8-byte lengths
+  if (kind == Blob::Text) {
+    if (wide && size <= 0xff) return {kShortText, 1};
+    if (size <= 0xffffffff) return {kText, 4};
+    return wide ? BlobForm{kText8, 8} : BlobForm{0, 0};
+  }
+  if (size <= 0xff) return {kShortBytes, 1};
+  if (size <= 0xffffffff) return {kBytes, 4};
+  return wide ? BlobForm{kBytes8, 8} : BlobForm{0, 0};
+}
+
+// The memo opcode of the first object of a pickle, with its argument:
+// MEMOIZE, or BINPUT 0.
+std::string_view firstMemo(int protocol) {
+  return protocol >= kFirstFramed ? std::string_view("\x94", 1) : std::string_view("q\x00", 2);
+}
+
+bool framed(int protocol, size_t size) { return protocol >= kFirstFramed && size < kUnframed; }
+
 }  // namespace
+
+bool blobWritten(int protocol, Blob kind, size_t size) {
+  return protocol >= kFirstBlob && protocol <= kHighest && blobForm(protocol, kind, size).width > 0;
+}
+
+void writeBlob(int protocol, Blob kind, std::string_view data, std::string& out) {
+  BlobForm form = blobForm(protocol, kind, data.size());
+  std::string_view memo = firstMemo(protocol);
+  size_t body = 1 + static_cast<size_t>(form.width) + data.size() + memo.size() + 1;
+  uint8_t head[2 + kFrameHeader + 1 + 8];
+  size_t n = 0;
+  head[n++] = kProto;
+  head[n++] = static_cast<uint8_t>(protocol);
+  if (framed(protocol, data.size())) {
+    head[n++] = kFrame;
+    putLittleEndian(body, 8, head + n);
+    n += 8;
+  }
+  head[n++] = form.opcode;
+  putLittleEndian(data.size(), form.width, head + n);
+  n += static_cast<size_t>(form.width);
+  out.clear();
+  out.reserve(n + data.size() + memo.size() + 1);
+  out.append(reinterpret_cast<const char*>(head), n)
+      .append(data)
+      .append(memo)
+      .push_back(static_cast<char>(kStop));
+}
+
+bool readBlob(std::string_view bytes, int highest, Blob& kind, std::string_view& data) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+  size_t size = bytes.size(), at = 2;
+  if (size < 6 || p[0] != kProto || p[1] < kFirstBlob || p[1] > kHighest || p[1] > highest) return false;
+  int protocol = p[1];
+  bool frame = p[2] == kFrame;
+  if (frame) {
+    if (size < at + kFrameHeader || littleEndian(p + 3, 8) != size - at - kFrameHeader) return false;
+    at += kFrameHeader;
+  }
+  if (at >= size) return false;
+  static const struct {
+    uint8_t opcode;
+    Blob kind;
+    int width;
+  } kOpcodes[] = {{kShortText, Blob::Text, 1},   {kText, Blob::Text, 4},   {kText8, Blob::Text, 8},
+                  {kShortBytes, Blob::Bytes, 1}, {kBytes, Blob::Bytes, 4}, {kBytes8, Blob::Bytes, 8}};
+  const auto* found = std::find_if(std::begin(kOpcodes), std::end(kOpcodes),
+                                   [&](const auto& o) { return o.opcode == p[at]; });
+  if (found == std::end(kOpcodes)) return false;
+  std::string_view memo = firstMemo(protocol);
+  size_t rest = size - at - 1;  // after the opcode
+  int width = found->width;
+  if (rest < static_cast<size_t>(width) + memo.size() + 1) return false;
+  uint64_t length = littleEndian(p + at + 1, width);
+  if (length != rest - static_cast<size_t>(width) - memo.size() - 1) return false;
+  // Only the very form the pickler writes for this string.
+  BlobForm form = blobForm(protocol, found->kind, length);
+  if (form.opcode != found->opcode || frame != framed(protocol, length)) return false;
+  std::string_view tail = bytes.substr(size - memo.size() - 1);
+  if (tail.substr(0, memo.size()) != memo || p[size - 1] != kStop) return false;
+  kind = found->kind;
+  data = bytes.substr(at + 1 + static_cast<size_t>(width), length);
+  return true;
+}
 
 // The pickles of None of every protocol so far (protocol 4 as written
 // with and without a frame): all of them load as None.

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace zell {
@@ -41,6 +42,27 @@ size_t write(int protocol, const Scalar& value, char* out);
 // whenever its length is exact). Anything else, however valid, is left to
 // the interpreter, and so is refused as it refuses it.
 bool read(std::string_view bytes, int highest, Scalar& value);
+
+// Text (its UTF-8 bytes) and byte strings, under the protocols 3 to 5
+// that the interpreter's pickler writes by default: the protocol header; an
+// opcode with the length; the bytes; the memo opcode of the first object
+// (BINPUT 0 before protocol 4, MEMOIZE from it); the stop byte. From
+// protocol 4 on, a frame header comes first unless the bytes take 64 KiB or
+// more, which the pickler writes outside any frame.
+enum class Blob : uint8_t { Text, Bytes };
+
+// Whether the pickler writes a string of `size` bytes of `kind` in the form
+// above under `protocol`.
+bool blobWritten(int protocol, Blob kind, size_t size);
+
+// Writes the pickle into `out` (replacing what it held); only where
+// blobWritten says so.
+void writeBlob(int protocol, Blob kind, std::string_view data, std::string& out);
+
+// True, with the kind and a view of the bytes inside `bytes`, when `bytes`
+// is one whole pickle of a string in exactly the form written above, of a
+// protocol from 3 to `highest`.
+bool readBlob(std::string_view bytes, int highest, Blob& kind, std::string_view& data);
 
 }  // namespace pickles
 }  // namespace zell

@@ -115,6 +115,45 @@ def check_calls():
     fails(lambda: z.newZell2(1.0).coordToKey(point), KeyboardInterrupt)  # Ctrl-C is no conversion error
 
 
+def check_points_emptied_while_read():
+    """A point whose element empties its list while it is converted, the other elements numbers made at run time
+    that only the list holds: every element is held for the conversion, so each call answers as for the point as it
+    was. The emptying element comes first, last or (D = 3) between; a variant empties the list of points instead."""
+    emptying = type("Emptying", (object,), {
+        "__float__": lambda self: (self.target.__delitem__(slice(None)), 2.5)[1],
+        "__int__": lambda self: (self.target.__delitem__(slice(None)), 2)[1]})
+    emptying.__index__ = emptying.__long__ = emptying.__int__  # __long__: int() of 2.7
+    fresh_float, fresh_int = lambda: float("0.3"), lambda: int("1000")  # new objects, held by the list alone
+
+    def tree(d):
+        t = ctor(d, "D")(1.0, "d")
+        t.setDataByCoords([[0.3] * d, [2.5] + [0.3] * (d - 1)], "ab")
+        return t
+
+    calls = [lambda t, p: t.coordToKey(p), lambda t, p: t.getNodeByCoord(p).getData(),
+             lambda t, p: t.createNodeByCoord(p, 0).setData("c"), lambda t, p: t.getNodeByKey(p, 1).level(),
+             lambda t, p: t.createNodeByKey(p, 1).level(), lambda t, p: t.getRange(p, [3.5] * len(p)),
+             lambda t, p: t.getSparseRange([0.0] * len(p), p), lambda t, p: t.getDataByCoords([p]),
+             lambda t, p: t.setDataByCoords([p, [4.5] * len(p)], "sz"), lambda t, p: t.coordsToKeys([p]),
+             lambda t, p: ctor(len(p), "A")(1.0, p).anchor()]
+    for d, at in [(2, 0), (2, 1), (3, 0), (3, 1), (3, 2)]:
+        plain = [2.5 if i == at else 0.3 for i in range(d)]
+        for call in calls:
+            point = [fresh_float() for _ in range(d)]
+            point[at] = emptying()
+            point[at].target = point
+            t, expected = tree(d), tree(d)
+            assert (call(t, point), t.serialize()) == (call(expected, plain), expected.serialize()) and point == []
+        point = [fresh_int() for _ in range(d)]
+        point[at] = emptying()
+        point[at].target = point
+        assert tree(d).keyToCoord(point) == [2.0 if i == at else 1000.0 for i in range(d)] and point == []
+        points = [[fresh_float() for _ in range(d)], [fresh_float() for _ in range(d)]]
+        points[0][at] = emptying()
+        points[0][at].target = points  # a for loop over the points would stop after the first, too
+        assert tree(d).coordsToKeys(points) == [tree(d).coordToKey(plain)] and points == []
+
+
 def check_references():
     payload, default, anchor = [1], object(), [1.0, 2.0]
     counts = lambda: [sys.getrefcount(o) for o in (payload, default, anchor)]  # noqa: E731
@@ -185,7 +224,7 @@ def pack(v):
     if isinstance(v, bytes):
         n = len(v)
         return bytes(bytearray([0xa0 + n]) if n < 32 else b"\xd9" + bytearray([n]) if n < 256 else b"\xda" +
-                     struct.pack(">H", n)) + v
+                     struct.pack(">H", n) if n < 65536 else b"\xdb" + struct.pack(">I", n)) + v
     return bytes(bytearray([v]))
 
 
@@ -216,6 +255,37 @@ def check_saves_and_loads():
             assert record(target, default) == rec
         assert root.extractData() == "root" and root.getData() == (None if default is ABSENT else default)
         assert (default is None or root.getData() is not default) and root.level() == tree.depth()
+
+
+def walked(tree):
+    """(level, holds a payload, payload) of every node, in the order of a walk in depth with climbers."""
+    def walk(c):
+        found = [(c.level(), c.hasData(), c.getData())]
+        for nr in range(2 ** tree.dimensions()) if c.hasChildren() else ():
+            found += walk(c.climbClone(nr))
+        return found
+
+    return walk(tree.getClimber())
+
+
+def check_leaves_holding_none():
+    """Neighbouring leaves holding None, among leaves without payload and leaves with others, load back cell by
+    cell: the loader, which makes leaves saved alike from their bytes alone, tells the two apart. With a default of
+    None too, where only hasData() does."""
+    row = [None, None, ABSENT, None, None, None, ABSENT, ABSENT, 7, None, ABSENT, None, None, "x", None, None]
+    for d, default in [(d, default) for d in DIMS for default in (ABSENT, None)]:
+        tree = ctor(d)(1.0) if default is ABSENT else ctor(d, "D")(1.0, default)
+        cell = lambda i: [i + 0.5] + [0.5] * (d - 1)  # noqa: E731  along axis 0; the other cells hold nothing
+        for i, value in enumerate(row):
+            node = tree.createNodeByCoord(cell(i))
+            if value is not ABSENT:
+                node.setData(value)
+        loaded = ctor(d)(3.0)
+        loaded.deserialize(tree.serialize())
+        read = [(loaded.getNodeByCoord(cell(i)).hasData(), loaded.getNodeByCoord(cell(i)).getData())
+                for i in range(len(row))]
+        assert read == [(v is not ABSENT, None if v is ABSENT else v) for v in row], (d, read)  # either default
+        assert walked(loaded) == walked(tree) and loaded.dataCount() == tree.dataCount() == 12
 
 
 def changed(d, *changes):
@@ -424,6 +494,51 @@ def check_scalar_pickles():
             except Exception:
                 outcomes.append("refused")
         assert outcomes[0] == outcomes[1], (form, outcomes)
+
+
+class Text(type(u"")):  # pickled by its class's name: never taken for exact text
+    pass
+
+
+def check_text_pickles(cases=150):
+    """Text and byte strings are pickled and unpickled by the module, while pickle's functions are the
+    interpreter's own, to the very bytes and objects pickle gives: at the lengths where the form changes (256
+    bytes, the 64 KiB frame limit), for text UTF-8 cannot hold as it is (lone surrogates) and over random
+    strings. Forms the pickler does not write load as pickle loads them, or are refused as it refuses them."""
+    rng = random.Random(11)
+    letters = [u"a", u"\xe9", u"\u20ac", u"\U0001f600", u"\x00", u"\n", u"'", u"\\"]
+    letters += [u"\udc80", u"\ud800"] if sys.version_info[0] == 3 else []
+    texts = [u"", u"x" * 255, u"x" * 256, u"\xe9" * 128, u"\xe9" * 127 + u"x", u"y" * 65535, u"y" * 65536,
+             u"\u20ac" * 21845, u"\u20ac" * 21845 + u"x", Text(u"t")]
+    texts += [u"".join(rng.choice(letters) for _ in range(rng.randrange(30))) for _ in range(cases)]
+    blobs = [b"", b"\x00" * 255, b"\xff" * 256, b"z" * 65535, b"z" * 65536, bytearray(b"ab")]
+    blobs += [bytes(bytearray(rng.randrange(256) for _ in range(rng.randrange(300)))) for _ in range(cases // 3)]
+    values = texts + blobs
+    tree, loaded = z.newZell1(1.0), z.newZell1(1.0)
+    for i, v in enumerate(values):
+        tree.createNodeByCoord([i + 0.5]).setData(v)
+    data = tree.serialize()
+    assert data == pack(record(tree)) and loaded.deserialize(data) is None
+    typed = lambda v: (type(v), v)  # noqa: E731
+    assert [typed(loaded.getNodeByCoord([i + 0.5]).getData()) for i in range(len(values))] == list(map(typed, values))
+    top, forms = pickle.HIGHEST_PROTOCOL, []
+    for v in [u"abc", u"\xe9" * 300, b"ab", b"q" * 70000]:
+        forms += [pickle.dumps(v, p) for p in range(2, top + 1)]
+        p = pickle.dumps(v, top)
+        forms += [p[:-1], p + b".", p[:-2] + b"q\x01.", p[:2] + p[11:] if p[2:3] == b"\x95" else p[:2] + b"\x95" +
+                  struct.pack("<Q", len(p) - 2) + p[2:]]  # cut, too long, another memo, framed the other way
+    forms += [b"\x80\x04\x95\x05\x00\x00\x00\x00\x00\x00\x00\x8c\x01\xff\x94.", b"\x80\x03X\x01\x00\x00\x00\xffq\x00.",
+              b"\x80\x04\x95\x00\x00\x00\x00\x00\x00\x00\x00"]  # no UTF-8; a frame of nothing
+    rec = record(tree)
+    for form in forms:
+        rec[2][0] = [form, True]
+        outcomes = []
+        for load in (pickle.loads, lambda form: loaded.deserialize(pack(rec)) or loaded.getClimber().getData()):
+            try:
+                outcomes.append(typed(load(form)))
+            except Exception:
+                outcomes.append("refused")
+        assert outcomes[0] == outcomes[1], (form[:40], outcomes[0][:1], outcomes[1][:1])
 
 
 def as_table(points, d, item=ctypes.c_double):
@@ -762,8 +877,12 @@ def check_copies_and_states():
         assert pair_copy[0].getClimber().getData() is pair_copy and pair_copy[0] is not tree
         for save in (tree.serialize, lambda: pickle.dumps(tree)):
             fails(save, "ValueError", "a tree cannot be saved inside its own save: one of its payloads holds the tree")
-        tree.getClimber().extractData()
         tree.getNodeByCoord([3.5] * d).extractData()
+        saves = []  # a payload whose pickling saves its tree a few times over is no tree that holds itself
+        again = lambda: (len(saves) < 3 and (saves.append(1), tree.serialize()), (int, (1,)))[1]  # noqa: E731
+        tree.getClimber().setData(Reduce(again))
+        assert len(tree.serialize()) > 0 and len(saves) == 3
+        tree.getClimber().extractData()
         root, inner, other = tree.getClimber(), tree.createNodeByCoord([0.5] * d, 0), ctor(d)(1.0)
         other.createNodeByCoord([-5.5] * d).setData("s")
         tree.__setstate__(other.serialize())
@@ -811,11 +930,70 @@ def check_doc_strings():
         assert [(p.name, p.default) for p in parameters] == [("self", empty), ("coord", empty), ("level", 0)]
 
 
-CHECKS = [check_calls, check_references, check_saves_and_loads, check_failed_loads, check_random,
+
+def call_shapes():
+    """Every module function and method called in many shapes (positional counts from none to four, each known
+    keyword alone and after a positional argument, an unknown one, one given twice), each on fresh objects: one
+    line per call with what came of it."""
+    values = dict(coord=[0.5], key=[1], anchor=[0.5], minCornerCoords=[0.0], maxCornerCoords=[1.0], level=0,
+                  minSize=1.0, default="d", data="x", childNr=0, memo={}, coords=[[0.5]], kind="ValueError",
+                  args=("m",), serialized=None, state=None)
+    lines = []
+
+    def outcome(call):
+        try:
+            return "-> " + type(call()).__name__
+        except BaseException as e:  # noqa: B902
+            return "!! %s %s" % (type(e).__name__, e)
+
+    for d in DIMS:
+        fresh = {"tree": lambda: ctor(d)(1.0), "climber": lambda: ctor(d)(1.0).getClimber()}
+        blob = ctor(d)(1.0).serialize()
+        vals = dict(values, coord=[0.5] * d, key=[1] * d, anchor=[0.5] * d, minCornerCoords=[0.0] * d,
+                    maxCornerCoords=[1.0] * d, coords=[[0.5] * d], serialized=blob, state=blob)
+        positional = [[0.5] * d, 0, "x", [0.5] * d]
+        targets = [("z." + n, lambda n=n: getattr(z, n)) for n in sorted(dir(z)) if n.startswith("newZell%d" % d)]
+        for kind, make in sorted(fresh.items()):
+            names = sorted(n for n in dir(make()) if not n.startswith("_") or n in
+                           ("__reduce__", "__setstate__", "__copy__", "__deepcopy__"))
+            targets += [(kind + "." + n, lambda n=n, make=make: getattr(make(), n)) for n in names
+                        if callable(getattr(make(), n)) and type(getattr(make(), n)).__name__.startswith("builtin")]
+        for label, get in targets:
+            for count in range(5):
+                lines.append("%d %s %d: %s" % (d, label, count, outcome(lambda: get()(*positional[:count]))))
+            for name, value in sorted(vals.items()):
+                lines.append("%d %s %s=: %s" % (d, label, name, outcome(lambda: get()(**{name: value}))))
+                after = outcome(lambda: get()(positional[0], **{name: value}))
+                lines.append("%d %s 1,%s=: %s" % (d, label, name, after))
+            lines.append("%d %s x=: %s" % (d, label, outcome(lambda: get()(x=1))))
+    lines.append("z.get_all_dimensions: %s" % outcome(lambda: z.get_all_dimensions(1, 2, y=3)))
+    return lines
+
+
+def check_call_roads():
+    """Calls bind alike on both roads: the positional tuple road and, from 3.7 on, the vectorcall one. This
+    interpreter's road and the tuple road (chosen by the environment at import, in a second process) give the
+    same result, error and message for every call shape."""
+    import subprocess
+    env = dict(os.environ, ZELL_DIM_1_2_3_4_CALLS="tuple")
+    other = subprocess.Popen([sys.executable, os.path.abspath(__file__), "shapes"], env=env, stdout=subprocess.PIPE)
+    theirs = other.communicate()[0].decode("utf-8").splitlines()
+    ours = call_shapes()
+    assert other.returncode == 0 and len(ours) > 1000, other.returncode
+    differ = [(a, b) for a, b in zip(ours, theirs) if a != b]
+    assert not differ and len(ours) == len(theirs), differ[:3]
+
+
+CHECKS = [check_calls, check_points_emptied_while_read, check_references, check_saves_and_loads,
+          check_leaves_holding_none, check_failed_loads, check_random,
           check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
-          check_prune, check_collection, check_copies_and_states, check_doc_strings]
+          check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads,
+          check_doc_strings]
 
 if __name__ == "__main__":
+    if sys.argv[1:2] == ["shapes"]:
+        sys.stdout.write("\n".join(call_shapes()) + "\n")
+        sys.exit(0)
     failed, checks = [], [saved_trees] if sys.argv[1:2] in (["write"], ["read"]) else CHECKS
     for check in checks:
         try:

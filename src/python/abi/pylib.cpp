@@ -169,6 +169,8 @@ const Row kRows[] = {
     OPT(PyUnicode_AsLatin1String),
     OPT_AS(PyUnicodeUCS4_AsLatin1String, PyUnicode_AsLatin1String),
     OPT_AS(PyUnicodeUCS2_AsLatin1String, PyUnicode_AsLatin1String),
+    OPT(PyUnicode_AsUTF8AndSize),
+    OPT(PyUnicode_DecodeUTF8),
 };
 
 #undef ENTRY

@@ -155,6 +155,9 @@ struct PyLib {
   Object* PyExc_RuntimeError;
   // optional: a state given as text by a Python 2 pickle read as latin-1
   Object* (*PyUnicode_AsLatin1String)(Object*);
+  // optional: text payloads pickled and unpickled natively (3.3 on)
+  const char* (*PyUnicode_AsUTF8AndSize)(Object*, Ssize*);
+  Object* (*PyUnicode_DecodeUTF8)(const char*, Ssize, const char* errors);
 
   // Counts changed in place and lists and tuples filled in place, on the
   // interpreters whose layouts the layout check proves: not a debug build

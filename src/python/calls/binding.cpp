@@ -94,6 +94,23 @@ void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* 
   refuseUnexpectedKeyword(kwargs, params, name);
 }
 
+bool tupleAndDict(Object* const* args, Ssize nargs, Object* kwnames, PyRef& tuple, PyRef& dict) {
+  tuple = PyRef::steal(pyLib.PyTuple_New(nargs));
+  if (!tuple) return false;
+  for (Ssize i = 0; i < nargs; ++i) {
+    incRef(args[i]);
+    fillNewTuple(tuple.get(), i, args[i]);
+  }
+  Ssize keywords = kwnames ? pyLib.PyTuple_Size(kwnames) : 0;
+  if (keywords == 0) return true;
+  dict = PyRef::steal(pyLib.PyDict_New());
+  if (!dict) return false;
+  for (Ssize i = 0; i < keywords; ++i)
+    if (pyLib.PyDict_SetItem(dict.get(), pyLib.PyTuple_GetItem(kwnames, i), args[nargs + i]) != 0)
+      return false;
+  return true;
+}
+
 PyRef fetchArg(Object* args, Object* kwargs, int index, const char* name) {
   Object* found = nullptr;
   if (args && index < pyLib.PyTuple_Size(args)) found = pyLib.PyTuple_GetItem(args, index);

@@ -195,14 +195,15 @@ void convertArgs([[maybe_unused]] Object* args, [[maybe_unused]] Object* kwargs,
 template <class T, size_t I, class F = FunctionOfRow<T, I>>
 struct FunctionRoad;
 
-// A module function.
+// A module function. `bound`: its positional arguments, already known to
+// bind as they are, or null when `args` and `kwargs` are still to bind.
 template <class T, size_t I, class R, class... A>
 struct FunctionRoad<T, I, R(A...)> {
-  static Object* call(Object* args, Object* kwargs) noexcept {
+  static Object* call(Object*, Object* args, Object* kwargs, const ItemsView* bound) noexcept {
     std::tuple<std::decay_t<A>...> values{};
     if (!conversionPhase([&] {
           ItemsView view;
-          const ItemsView* positional = bindArgs<T, I>(args, kwargs, view);
+          const ItemsView* positional = bound ? bound : bindArgs<T, I>(args, kwargs, view);
           convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
         }))
       return nullptr;
@@ -219,12 +220,12 @@ template <class T, size_t I, class R, class S, class... A>
 struct MethodRoad<T, I, R(S, A...)> {
   using Self = SelfAccess<std::remove_const_t<std::remove_reference_t<S>>&>;
 
-  static Object* call(Object* self, Object* args, Object* kwargs) noexcept {
+  static Object* call(Object* self, Object* args, Object* kwargs, const ItemsView* bound) noexcept {
     InstanceRef instance;
     std::tuple<std::decay_t<A>...> values{};
     if (!conversionPhase([&] {
           ItemsView view;
-          const ItemsView* positional = bindArgs<T, I>(args, kwargs, view);
+          const ItemsView* positional = bound ? bound : bindArgs<T, I>(args, kwargs, view);
           instance = toInstance(self, Self::cls());
           convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
         }))
@@ -240,15 +241,49 @@ struct MethodRoad<T, I, R(S, A...)> {
   }
 };
 
-// The handler the interpreter calls for row I of table T: a method of a
-// class when T::kMethods, else a module function.
+// The road of row I of table T: a method of a class when T::kMethods, else
+// a module function.
+template <class T, size_t I>
+using Road = std::conditional_t<T::kMethods, MethodRoad<T, I>, FunctionRoad<T, I>>;
+
+// The handler the interpreter calls for row I of table T, positional tuple
+// and keyword dictionary.
 template <class T, size_t I>
 Object* handler(Object* self, Object* args, Object* kwargs) noexcept {
-  if constexpr (T::kMethods)
-    return MethodRoad<T, I>::call(self, args, kwargs);
-  else
-    return FunctionRoad<T, I>::call(args, kwargs);
+  return Road<T, I>::call(self, args, kwargs, nullptr);
 }
+
+// Whether `count` positional arguments without keywords bind to row I as
+// they are; a row without parameters ignores whatever it is given.
+template <class T, size_t I>
+bool bindsAsGiven(Ssize count) {
+  constexpr const auto& row = rowOf<T, I>();
+  return row.names.size() == 0 || (count >= row.required && count <= static_cast<Ssize>(row.names.size()));
+}
+
+// A vectorcall's arguments as the positional tuple and keyword dictionary
+// of the other convention; false with a Python error when they cannot be
+// made.
+bool tupleAndDict(Object* const* args, Ssize nargs, Object* kwnames, PyRef& tuple, PyRef& dict);
+
+// The handler the interpreter calls for row I of table T by vectorcall.
+// The common call, positional arguments that bind as they are, reads them
+// where the interpreter keeps them; keywords and counts the row refuses
+// take the other convention's road, whose binding and messages they then
+// meet unchanged.
+template <class T, size_t I>
+Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwnames) noexcept {
+  if ((!kwnames || pyLib.PyTuple_Size(kwnames) == 0) && bindsAsGiven<T, I>(nargs)) {
+    ItemsView given{args, nargs};
+    return Road<T, I>::call(self, nullptr, nullptr, &given);
+  }
+  PyRef tuple, dict;
+  if (!tupleAndDict(args, nargs, kwnames, tuple, dict)) return nullptr;
+  return Road<T, I>::call(self, tuple.get(), dict.get(), nullptr);
+}
+
+// The calling convention of a table's handlers.
+enum class Convention { Tuple, Vectorcall };
 
 template <class T, class = void>
 struct DimensionOf {
@@ -290,15 +325,30 @@ struct RowDoc {
 
 // The method definitions of table T in its order, ended by the empty entry
 // the interpreter looks for: a fixed array with the life of the process.
-template <class T, size_t... I>
+template <class T, Convention C, size_t... I>
 constexpr std::array<MethodDef, sizeof...(I) + 1> methodDefs(std::index_sequence<I...>) {
-  return {{MethodDef{rowOf<T, I>().name, &handler<T, I>, kVarargsKeywords, RowDoc<T, I>::text.data()}...,
-           MethodDef{nullptr, nullptr, 0, nullptr}}};
+  if constexpr (C == Convention::Vectorcall)
+    return {
+        {MethodDef{rowOf<T, I>().name, &fastHandler<T, I>, kFastcallKeywords, RowDoc<T, I>::text.data()}...,
+         MethodDef{nullptr, Handler(nullptr), 0, nullptr}}};
+  else
+    return {{MethodDef{rowOf<T, I>().name, &handler<T, I>, kVarargsKeywords, RowDoc<T, I>::text.data()}...,
+             MethodDef{nullptr, Handler(nullptr), 0, nullptr}}};
 }
-template <class T>
+template <class T, Convention C>
 constexpr auto methodDefs() {
-  return methodDefs<T>(std::make_index_sequence<std::tuple_size_v<std::decay_t<decltype(T::rows)>>>{});
+  return methodDefs<T, C>(std::make_index_sequence<std::tuple_size_v<std::decay_t<decltype(T::rows)>>>{});
 }
+
+// Both conventions' tables of T; the module chooses one at import.
+template <class T>
+struct MethodDefs {
+  static constexpr auto tuple = methodDefs<T, Convention::Tuple>();
+  static constexpr auto vectorcall = methodDefs<T, Convention::Vectorcall>();
+  static const MethodDef* chosen(Convention c) {
+    return c == Convention::Vectorcall ? vectorcall.data() : tuple.data();
+  }
+};
 
 }  // namespace py
 }  // namespace zell

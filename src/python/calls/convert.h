@@ -75,24 +75,28 @@ template <class T, size_t N>
   raiseConversionError("array[0.." + std::to_string(N - 1) + ", " + ElementName<T>::text + "]");
 }
 
+// Exact floats run no code when read: when every item is one, their
+// values are taken at once, with no reference taken.
+template <size_t N>
+bool readExactFloats(const ItemsView& view, std::array<double, N>& out) {
+  for (size_t i = 0; i < N; ++i)
+    if (typeOf(view.items[i]) != pyLib.PyFloat_Type) return false;
+  for (size_t i = 0; i < N; ++i) out[i] = floatValue(view.items[i]);
+  return true;
+}
+
 template <class T, size_t N>
 void fromPy(Object* o, std::array<T, N>& out) {
+  ItemsView view;
+  bool viewed = viewItems(o, view);
+  if (viewed && view.size != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
+  if constexpr (std::is_same_v<T, double>)
+    if (viewed && readExactFloats(view, out)) return;
   // Converting an element may run its own Python code (__float__,
   // __index__), which may change the list: every element is taken, with a
   // reference of its own, before the first is converted.
   std::array<PyRef, N> items;
-  ItemsView view;
-  if (viewItems(o, view)) {
-    if (view.size != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
-    // Exact floats run no code when read: their values are taken at once.
-    if constexpr (std::is_same_v<T, double>) {
-      bool floats = true;
-      for (size_t i = 0; i < N; ++i) floats &= typeOf(view.items[i]) == pyLib.PyFloat_Type;
-      if (floats) {
-        for (size_t i = 0; i < N; ++i) out[i] = floatValue(view.items[i]);
-        return;
-      }
-    }
+  if (viewed) {
     for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(view.items[i]);
   } else {
     ListOrTuple access;

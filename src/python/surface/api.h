@@ -109,12 +109,5 @@ struct ClimberMethods {
   // clang-format on
 };
 
-// The method tables of the classes, with the life of the process.
-template <int D>
-struct MethodTables {
-  static constexpr auto tree = methodDefs<TreeMethods<D>>();
-  static constexpr auto climber = methodDefs<ClimberMethods<D>>();
-};
-
 }  // namespace py
 }  // namespace zell

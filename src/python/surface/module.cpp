@@ -55,7 +55,7 @@ struct ModuleFunctions {
                      Constructors<2>::rows, Constructors<3>::rows, Constructors<4>::rows,
                      std::make_tuple(def("_glue_error", &restoreGlueErrorOf, "kind", "args")));
 };
-constexpr auto kFunctions = methodDefs<ModuleFunctions>();
+using Functions = MethodDefs<ModuleFunctions>;
 
 // The classes in the order Python sees them.
 ClassDesc* const kClasses[] = {&Classes<1>::tree,    &Classes<1>::climber, &Classes<2>::tree,
@@ -66,13 +66,23 @@ constexpr size_t kClassCount = sizeof kClasses / sizeof kClasses[0];
 ClassDesc* const kIteratorClasses[] = {&Classes<1>::items, &Classes<2>::items, &Classes<3>::items,
                                        &Classes<4>::items};
 
+// Vectorcall where the interpreter has it with keywords (3.7 on), unless
+// the environment asks for the positional tuple road, which the tests then
+// hold to the same results.
+Convention convention() {
+  if (pyLib.major != 3 || pyLib.minor < 7) return Convention::Tuple;
+  const char* asked = std::getenv("ZELL_DIM_1_2_3_4_CALLS");
+  return asked && std::string(asked) == "tuple" ? Convention::Tuple : Convention::Vectorcall;
+}
+
 template <int D>
-void attachMethods() {
-  Classes<D>::tree.methods = MethodTables<D>::tree.data();
-  Classes<D>::climber.methods = MethodTables<D>::climber.data();
+void attachMethods(Convention c) {
+  Classes<D>::tree.methods = MethodDefs<TreeMethods<D>>::chosen(c);
+  Classes<D>::climber.methods = MethodDefs<ClimberMethods<D>>::chosen(c);
 }
 
 bool registered = false;
+const MethodDef* functions = nullptr;  // the module functions, of the chosen convention
 
 Object* importModule(const char* name) {
   attachThread();
@@ -108,10 +118,12 @@ void registerModule() {
   findBuiltinPickler();
   payloadHooks = PayloadHooks{&retainObject, &releaseObject};
   interruptHook = &checkInterrupts;
-  attachMethods<1>();
-  attachMethods<2>();
-  attachMethods<3>();
-  attachMethods<4>();
+  Convention calls = convention();
+  functions = Functions::chosen(calls);
+  attachMethods<1>(calls);
+  attachMethods<2>(calls);
+  attachMethods<3>(calls);
+  attachMethods<4>(calls);
   registerClasses(kClasses, kClassCount);
   registered = true;
 }
@@ -145,7 +157,7 @@ Object* moduleDefinition() {
   unsigned char* base = def + pyLib.headerOffset;
   Ssize count = 1, size = -1;
   std::memcpy(base + layout::kObjectRefcnt, &count, sizeof count);
-  const MethodDef* methods = kFunctions.data();
+  const MethodDef* methods = functions;
   std::memcpy(base + layout::kModuleName, &kModuleName, sizeof kModuleName);
   std::memcpy(base + layout::kModuleDoc, &kModuleDoc, sizeof kModuleDoc);
   std::memcpy(base + layout::kModuleSize, &size, sizeof size);
@@ -178,7 +190,7 @@ Object* createModule3() {
 void createModule2() {
   using Init = Object* (*)(const char*, const MethodDef*, const char*, Object*, int);
   auto init = firstExported<Init>("Py_InitModule4", "Py_InitModule4_64");
-  Object* module = init(kModuleName, kFunctions.data(), kModuleDoc, nullptr, 1013);
+  Object* module = init(kModuleName, functions, kModuleDoc, nullptr, 1013);
   if (module) finishModule(module);  // borrowed: the interpreter owns it
 }
 

@@ -64,6 +64,44 @@ bool scalarOf(Object* o, pickles::Scalar& value) {
   return true;
 }
 
+// The bytes of an exact str (UTF-8) or bytes object that the pickler writes
+// as a string under `protocol`; false for anything else, subclasses and text
+// that UTF-8 cannot hold as it is (lone surrogates) included.
+bool blobOf(Object* o, int protocol, pickles::Blob& kind, std::string_view& data) {
+  Object* type = typeOf(o);
+  const char* bytes = nullptr;
+  Ssize size = 0;
+  if (type == pyLib.PyUnicode_Type && pyLib.PyUnicode_AsUTF8AndSize) {
+    kind = pickles::Blob::Text;
+    bytes = pyLib.PyUnicode_AsUTF8AndSize(o, &size);
+    if (!bytes) pyLib.PyErr_Clear();  // left to pickle, which knows what to do
+  } else if (type == pyLib.PyBytes_Type) {
+    kind = pickles::Blob::Bytes;
+    char* start;
+    if (pyLib.PyBytes_AsStringAndSize(o, &start, &size) == 0)
+      bytes = start;
+    else
+      pyLib.PyErr_Clear();
+  }
+  if (!bytes || !pickles::blobWritten(protocol, kind, static_cast<size_t>(size))) return false;
+  data = std::string_view(bytes, static_cast<size_t>(size));
+  return true;
+}
+
+// A new reference to the str or bytes object that pickle.loads makes of
+// `data`, or null (no error pending) when the text is no UTF-8 that the
+// unpickler takes: pickle.loads then raises its own error.
+Object* objectOf(pickles::Blob kind, std::string_view data) {
+  auto size = static_cast<Ssize>(data.size());
+  if (kind == pickles::Blob::Bytes) return checked(pyLib.PyBytes_FromStringAndSize(data.data(), size));
+  Object* text = pyLib.PyUnicode_DecodeUTF8(data.data(), size, "surrogatepass");
+  if (!text) {
+    passUnlessAnException();
+    pyLib.PyErr_Clear();
+  }
+  return text;
+}
+
 // A new reference to the object that pickle.loads makes of `value`.
 Object* objectOf(const pickles::Scalar& value) {
   switch (value.kind) {
@@ -101,6 +139,12 @@ void PickleCodec::dump(void* object, msgpack::Writer& out) {
     char bytes[pickles::kMaxPickle];
     return out.string(bytes, pickles::write(scalarProtocol_, scalar, bytes));
   }
+  pickles::Blob kind;
+  std::string_view data;
+  if (!none && scalarProtocol_ && blobOf(o, scalarProtocol_, kind, data)) {
+    pickles::writeBlob(scalarProtocol_, kind, data, blob_);
+    return out.string(blob_);
+  }
   PyRef pickled = callWith(dumps_.get(), none ? pyLib.None : o);
   std::string scratch;
   std::string_view bytes = bytesOf(pickled.get(), scratch);
@@ -118,6 +162,10 @@ void* PickleCodec::load(std::string_view bytes) {
   if (pickles::isNone(bytes)) return newNone();
   pickles::Scalar scalar;
   if (scalarsLoaded_ && pickles::read(bytes, scalarsLoaded_, scalar)) return objectOf(scalar);
+  pickles::Blob kind;
+  std::string_view inside;
+  if (scalarsLoaded_ && pyLib.PyUnicode_DecodeUTF8 && pickles::readBlob(bytes, scalarsLoaded_, kind, inside))
+    if (Object* object = objectOf(kind, inside)) return object;
   PyRef data =
       PyRef::steal(checked(pyLib.PyBytes_FromStringAndSize(bytes.data(), static_cast<Ssize>(bytes.size()))));
   return callWith(loads_.get(), data.get()).release();
@@ -127,15 +175,20 @@ namespace {
 thread_local std::vector<SavingOnThisThread*> savesUnderWay;
 const char* const kSaveInsideItself =
     "a tree cannot be saved inside its own save: one of its payloads holds the tree";
+// A payload's pickling may save the tree it belongs to (a hook that saves
+// once): that ends. Saves of one tree nested this deep on one thread are a
+// payload that holds the tree itself, which would nest without end.
+constexpr int kMostNestedSaves = 8;
 }  // namespace
 
 SavingOnThisThread::SavingOnThisThread(const void* tree) : tree_(tree) {
   if (!tree_) return;
-  for (SavingOnThisThread* save : savesUnderWay)
-    if (save->tree_ == tree_) {
-      save->refusedInside_ = true;
-      raiseValue(kSaveInsideItself);
-    }
+  int nested = 0;
+  for (SavingOnThisThread* save : savesUnderWay) nested += save->tree_ == tree_;
+  if (nested >= kMostNestedSaves) {
+    for (SavingOnThisThread* save : savesUnderWay) save->refusedInside_ |= save->tree_ == tree_;
+    raiseValue(kSaveInsideItself);
+  }
   savesUnderWay.push_back(this);
 }
 

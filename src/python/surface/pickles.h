@@ -1,9 +1,9 @@
 // Payloads travel as pickles: pickle.dumps on writing, pickle.loads on
 // reading. The pickle of None is made once per call and recognised on
 // reading without calling into Python. While pickle's functions are the
-// interpreter's own, booleans, exact ints of 32 bits and exact floats are
-// pickled and unpickled here, to the very bytes and objects those functions
-// give.
+// interpreter's own, booleans, exact ints of 32 bits, exact floats, and
+// under the protocols from 3 on exact str and bytes are pickled and
+// unpickled here, to the very bytes and objects those functions give.
 #pragma once
 
 #include <string>
@@ -33,14 +33,16 @@ class PickleCodec : public PayloadCodec {
   // The highest protocol the interpreter's unpickler reads when scalars
   // are unpickled here, else 0.
   int scalarsLoaded_;
+  std::string blob_;  // the pickle of a string, made here
 };
 
 // Marks a tree as being saved by the calling thread for as long as it
-// lives. A save of a tree that the same thread is saving already could only
-// recurse without end (a payload holds the tree itself): it is refused, and
-// the outer save, failing for that reason, reports it as one short
-// ValueError instead of the chain of errors it came through. Other threads
-// may save the same tree meanwhile.
+// lives. Saves of one tree nested deeper than a payload's hook would go
+// are a payload that holds the tree itself, whose save would recurse
+// without end: the innermost is refused, and each outer save, failing for
+// that reason, reports the refusal as one short ValueError instead of the
+// chain of errors it came through. Other threads may save the same tree
+// meanwhile.
 class SavingOnThisThread {
  public:
   explicit SavingOnThisThread(const void* tree);
