@@ -7,11 +7,14 @@ TAG is a compressed tag set, PYTHONS-ABIS-PLATFORMS with each part a
 dot-separated list, e.g.
 cp27.cp36-none-manylinux_2_17_x86_64.manylinux2014_x86_64. The wheel holds
 the module at its top level, the stub package stubs/NAME-stubs beside it,
-and the metadata that pyproject.toml gives. Prints the wheel's path.
+and the metadata that pyproject.toml gives, as pip's own build writes it
+(the license files in the dist-info's licenses folder). Prints the wheel's
+path.
 """
 
 import argparse
 import base64
+import glob
 import hashlib
 import os
 import re
@@ -23,6 +26,8 @@ TAG_PART = re.compile(r"^[A-Za-z0-9_]+(\.[A-Za-z0-9_]+)*$")
 # Fixed entry times, so that the same inputs give the same wheel.
 ZIP_TIME = (1980, 1, 1, 0, 0, 0)
 README_TYPES = {".md": "text/markdown", ".rst": "text/x-rst"}
+# The license files the build backend puts into every wheel it builds.
+LICENSE_FILES = ("LICEN[CS]E*", "COPYING*", "NOTICE*", "AUTHORS*")
 
 
 class PackError(Exception):
@@ -66,12 +71,15 @@ def readme_text(root, readme):
 
 
 def metadata(root, project):
-    """The METADATA file: core metadata 2.1 with the readme as its body."""
-    lines = ["Metadata-Version: 2.1", "Name: " + project["name"], "Version: " + project["version"],
+    """The METADATA file: core metadata 2.2 with the readme as its body."""
+    lines = ["Metadata-Version: 2.2", "Name: " + project["name"], "Version: " + project["version"],
              "Summary: " + project["description"]]
+    if project.get("keywords"):
+        lines.append("Keywords: " + ",".join(project["keywords"]))
     license = project.get("license")
     if isinstance(license, dict) and "text" in license:
         lines.append("License: " + license["text"])
+    lines += ["Classifier: " + classifier for classifier in project.get("classifiers", [])]
     if "requires-python" in project:
         lines.append("Requires-Python: " + project["requires-python"])
     for requirement in project.get("dependencies", []):
@@ -102,6 +110,12 @@ def stub_files(root, name):
                 path = os.path.join(folder, file)
                 found.append((os.path.relpath(path, root + "/stubs").replace(os.sep, "/"), path))
     return found
+
+
+def license_files(root):
+    """(name, path on disk) of every license file at the root."""
+    found = sorted(set(path for pattern in LICENSE_FILES for path in glob.glob(os.path.join(root, pattern))))
+    return [(os.path.basename(path), path) for path in found if os.path.isfile(path)]
 
 
 def record_line(arcname, data):
@@ -138,6 +152,9 @@ def pack(module, tag, out, root=ROOT):
         with open(path, "rb") as f:
             entries.append((arcname, f.read(), 0o644))
     entries.append((dist_info + "/METADATA", metadata(root, project).encode("utf-8"), 0o644))
+    for name, path in license_files(root):
+        with open(path, "rb") as f:
+            entries.append((dist_info + "/licenses/" + name, f.read(), 0o644))
     entries.append((dist_info + "/WHEEL", wheel_file(tags).encode("utf-8"), 0o644))
     os.makedirs(out, exist_ok=True)
     path = os.path.join(out, "%s-%s-%s.whl" % (wheel_name, project["version"], tag))

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the one wheel with `pip wheel .`, checks that its tags name every
-# interpreter it serves, and installs it into fresh environments of the
+# interpreter it serves, checks its contents and metadata
+# (.ci/check_dists.sh), and installs it into fresh environments of the
 # oldest and the newest installed 3.x interpreters, each importing and
 # using it.
 set -euo pipefail
@@ -15,6 +16,8 @@ wheels=("$dist"/zell_dim_1_2_3_4-*.whl)
 [ "${#wheels[@]}" -eq 1 ] || { echo "FAIL: expected one wheel, got ${wheels[*]}"; exit 1; }
 wheel="${wheels[0]}"
 echo "wheel: $(basename "$wheel")"
+# What an index and pip read in it, as for the wheels a release uploads.
+bash "$root/.ci/check_dists.sh" "$wheel"
 source "$root/.ci/pythons.sh"
 case "$(basename "$wheel")" in
   *-"$PYTHONS"-none-linux_*.whl) ;;

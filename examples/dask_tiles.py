@@ -9,12 +9,14 @@ Each tile is a slab of the cloud along x, counted into its own octree: every
 finest cell holds the number of points that fell in it. A tree travels as
 its serialize() bytes, pickled.
 """
-from __future__ import print_function
-
 import pickle
 import random
 import sys
 import time
+from typing import TYPE_CHECKING, Any, List, Sequence
+
+if TYPE_CHECKING:
+    from distributed import Client
 
 import zell_dim_1_2_3_4 as zell
 
@@ -22,7 +24,7 @@ EDGE = 64.0  # the cloud fills [0, EDGE) on every axis
 CELL = 0.5   # the edge of a finest cell
 
 
-def tile_tree(tile, tiles, points, seed=1):
+def tile_tree(tile: int, tiles: int, points: int, seed: int = 1) -> zell.Zell3:
     """The octree of one slab of the cloud: its share of the points, drawn
     from their own seed, counted per finest cell."""
     rng = random.Random(seed * 1000003 + tile)
@@ -42,13 +44,13 @@ def tile_tree(tile, tiles, points, seed=1):
     return tree
 
 
-def window(trees, lo, hi):
+def window(trees: Sequence[zell.Zell3], lo: List[float], hi: List[float]) -> List[List[List[Any]]]:
     """The finest cells between lo and hi across the tiles' trees: each tile
     answers for its slab, and the slabs follow each other along x, the
     outermost axis of a window."""
     tiles = len(trees)
     width = EDGE / tiles
-    grid = []
+    grid: List[List[List[Any]]] = []
     for tile, tree in enumerate(trees):
         x0, x1 = tile * width, (tile + 1) * width - CELL
         if hi[0] < x0 or lo[0] > x1:
@@ -57,7 +59,7 @@ def window(trees, lo, hi):
     return grid
 
 
-def windows(trees):
+def windows(trees: Sequence[zell.Zell3]) -> int:
     """A few windows that cross tiles, summed."""
     total = 0
     for i in range(8):
@@ -67,12 +69,13 @@ def windows(trees):
     return total
 
 
-def on_cluster(client, tiles, points):
+def on_cluster(client: "Client", tiles: int, points: int) -> List[zell.Zell3]:
     futures = client.map(tile_tree, range(tiles), tiles=tiles, points=points)
-    return client.gather(futures)
+    trees: List[zell.Zell3] = client.gather(futures)
+    return trees
 
 
-def main():
+def main() -> None:
     points = int(sys.argv[1]) if len(sys.argv) > 1 else 2000000
     tiles = int(sys.argv[2]) if len(sys.argv) > 2 else 8
     workers = int(sys.argv[3]) if len(sys.argv) > 3 else 2

@@ -4,19 +4,28 @@ them back sparsely and draw the occupied cells seen from above (needs numpy
 and matplotlib).
 
     python examples/point_cloud.py [point_cloud.png]
+
+Without a path, the picture goes to examples/output/point_cloud.png.
 """
+import os
 import sys
 import time
+from typing import Any, Callable, List, Tuple, TypeVar
 
 import numpy as np
+import numpy.typing as npt
 
 import zell_dim_1_2_3_4 as zell
 
 POINTS = 1000000
 CELL = 0.25  # edge of the finest cells
 
+Result = TypeVar("Result")
+# A cell's key as a tuple, and how many points fell in it.
+Occupied = List[Tuple[Tuple[int, int, int], int]]
 
-def make_cloud(rng):
+
+def make_cloud(rng: np.random.Generator) -> npt.NDArray[np.float64]:
     """Three Gaussian blobs and a noisy ring around them, as an (N, 3) array."""
     blobs = [((-3.0, 2.0, 1.0), 0.8, 0.3), ((3.0, -1.0, 0.0), 1.2, 0.3), ((0.0, -4.0, 2.0), 0.4, 0.1)]
     parts = []
@@ -29,7 +38,7 @@ def make_cloud(rng):
     return np.concatenate(parts)
 
 
-def count_cells(cloud):
+def count_cells(cloud: npt.NDArray[np.float64]) -> zell.Zell3:
     """A tree holding, on each finest cell that points fell in, how many did.
 
     The tree is anchored at the cloud's lowest corner, so it only ever grows
@@ -50,7 +59,7 @@ def count_cells(cloud):
     return tree
 
 
-def step(what, function, *args, **kwargs):
+def step(what: str, function: Callable[..., Result], *args: Any, **kwargs: Any) -> Result:
     """Calls function, printing how long it took."""
     start = time.perf_counter()
     result = function(*args, **kwargs)
@@ -58,7 +67,7 @@ def step(what, function, *args, **kwargs):
     return result
 
 
-def report(tree):
+def report(tree: zell.Zell3) -> Occupied:
     """Reads the counts back: every occupied cell, and the cells in one box."""
     occupied = step("items(): every occupied cell", lambda: list(tree.items()))
     print("  %d cells occupied, %d points in them; the tree has %d nodes, %d holding a count" %
@@ -74,7 +83,7 @@ def report(tree):
     return occupied
 
 
-def draw(tree, occupied, path):
+def draw(tree: zell.Zell3, occupied: Occupied, path: str) -> None:
     """Seen from above: each column of cells coloured by the points in it."""
     import matplotlib
 
@@ -87,7 +96,7 @@ def draw(tree, occupied, path):
     columns = np.zeros((keys[:, 0].max() + 1, keys[:, 1].max() + 1))
     np.add.at(columns, (keys[:, 0], keys[:, 1]), counts)  # add up the cells along z
     x0, y0, _ = tree.anchor()
-    extent = [x0, x0 + columns.shape[0] * CELL, y0, y0 + columns.shape[1] * CELL]
+    extent = (x0, x0 + columns.shape[0] * CELL, y0, y0 + columns.shape[1] * CELL)
 
     figure, axes = plt.subplots(figsize=(8, 7))
     picture = axes.imshow(np.ma.masked_equal(columns, 0).T, origin="lower", extent=extent, norm=LogNorm(),
@@ -99,7 +108,14 @@ def draw(tree, occupied, path):
     figure.savefig(path, dpi=100)
 
 
-def main(path):
+def output_path(name: str) -> str:
+    """examples/output/name: the examples' own folder, which git ignores."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "output")
+    os.makedirs(folder, exist_ok=True)
+    return os.path.join(folder, name)
+
+
+def main(path: str) -> None:
     started = time.perf_counter()
     cloud = step("numpy: a cloud of a million points", make_cloud, np.random.default_rng(7))
     tree = count_cells(cloud)
@@ -109,4 +125,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "point_cloud.png")
+    main(sys.argv[1] if len(sys.argv) > 1 else output_path("point_cloud.png"))

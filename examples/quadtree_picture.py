@@ -2,16 +2,18 @@
 cell, and draws the tree's cells and counts to a PNG (needs matplotlib).
 
     python examples/quadtree_picture.py [out.png]
-"""
-from __future__ import print_function
 
+Without a path, the picture goes to examples/output/quadtree.png.
+"""
+import os
 import random
 import sys
+from typing import Iterator, List, Optional, Sequence, Tuple
 
 import zell_dim_1_2_3_4 as zell
 
 
-def fill(points, half_width):
+def fill(points: Sequence[Tuple[float, float]], half_width: float) -> zell.Zell2:
     """A tree whose root is the square of half_width around the origin, the
     centre of the points, with the number of points in each finest cell.
     A tree starts as one finest cell at its anchor and grows from there:
@@ -25,7 +27,7 @@ def fill(points, half_width):
     return tree
 
 
-def cells(tree):
+def cells(tree: zell.Zell2) -> Iterator[Tuple[List[float], float, Optional[int]]]:
     """Yields (corner, edge, count or None) for every node, walking down from
     the root with climber clones."""
     todo = [(tree.getClimber(), tree.anchor())]
@@ -40,7 +42,7 @@ def cells(tree):
                 todo.append((climber.climbClone(child), [corner[0] + offset[0], corner[1] + offset[1]]))
 
 
-def draw(tree, path):
+def draw(tree: zell.Zell2, path: str) -> None:
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -49,30 +51,38 @@ def draw(tree, path):
 
     figure, axes = plt.subplots(figsize=(8, 7))
     most = max(count for _, _, count in cells(tree) if count is not None)
-    colours = plt.cm.ScalarMappable(Normalize(1, most), plt.cm.viridis)
+    norm, colours = Normalize(1, most), plt.get_cmap("viridis")
     for (x, y), edge, count in cells(tree):
         if count is None:  # a coarser node: its outline
             axes.add_patch(Rectangle((x, y), edge, edge, fill=False, linewidth=0.5, edgecolor="#555555"))
         elif count == 0:  # a finest cell made beside one that holds points
             axes.add_patch(Rectangle((x, y), edge, edge, facecolor="#f2f2f2", linewidth=0.2, edgecolor="#bbbbbb"))
         else:
-            axes.add_patch(Rectangle((x, y), edge, edge, facecolor=colours.to_rgba(count), linewidth=0))
+            axes.add_patch(Rectangle((x, y), edge, edge, facecolor=colours(norm(count)), linewidth=0))
     x0, y0 = tree.anchor()
     axes.set_xlim(x0, x0 + tree.size())
     axes.set_ylim(y0, y0 + tree.size())
     axes.set_aspect("equal")
     axes.set_title("%d-level quad tree of %d points" % (tree.depth(), POINTS))
-    figure.colorbar(colours, ax=axes, label="points per finest cell")
+    figure.colorbar(plt.cm.ScalarMappable(norm, colours), ax=axes, label="points per finest cell")
     figure.savefig(path, dpi=100)
 
 
 POINTS = 3000
 
+
+def output_path(name: str) -> str:
+    """examples/output/name: the examples' own folder, which git ignores."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "output")
+    os.makedirs(folder, exist_ok=True)
+    return os.path.join(folder, name)
+
+
 if __name__ == "__main__":
     rng = random.Random(4)
     points = [(rng.gauss(0, 6), rng.gauss(0, 3)) for _ in range(POINTS)]
     tree = fill(points, 32)
-    out = sys.argv[1] if len(sys.argv) > 1 else "quadtree.png"
+    out = sys.argv[1] if len(sys.argv) > 1 else output_path("quadtree.png")
     try:
         draw(tree, out)
     except ImportError:

@@ -2,19 +2,18 @@
 load it into a fresh tree and read one slice back.
 
     python examples/voxels.py [world.bin]
-"""
-from __future__ import print_function
 
+Without a path, the tree goes to examples/output/world.bin.
+"""
 import os
 import sys
-import tempfile
 
 import zell_dim_1_2_3_4 as zell
 
 RADIUS = 6
 
 
-def build():
+def build() -> zell.Zell3:
     world = zell.newZell3D(1.0, ".")  # air is the default
     for x in range(-RADIUS, RADIUS + 1):
         for y in range(-RADIUS, RADIUS + 1):
@@ -24,7 +23,14 @@ def build():
     return world
 
 
-def main(path):
+def output_path(name: str) -> str:
+    """examples/output/name: the examples' own folder, which git ignores."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "output")
+    os.makedirs(folder, exist_ok=True)
+    return os.path.join(folder, name)
+
+
+def main(path: str) -> None:
     world = build()
     with open(path, "wb") as f:
         f.write(world.serialize())
@@ -39,8 +45,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) > 1:
-        main(sys.argv[1])
-    else:
-        folder = tempfile.mkdtemp()
-        main(os.path.join(folder, "world.bin"))
+    main(sys.argv[1] if len(sys.argv) > 1 else output_path("world.bin"))

@@ -54,10 +54,16 @@ def test_wheel_file_names_each_tag(wheel):
 
 def test_metadata_from_pyproject(wheel):
     head, _, body = wheel[1]["zell_dim_1_2_3_4-0.1.0.dist-info/METADATA"].decode().partition("\n\n")
-    assert {"Name: zell_dim_1_2_3_4", "Version: 0.1.0", "Requires-Python: >=2.7",
-            "Description-Content-Type: text/markdown",
-            'Requires-Dist: pytest; extra == "test"'} <= set(head.split("\n"))
-    assert body.startswith("# zell_dim_1_2_3_4\n")
+    lines = head.split("\n")
+    assert {"Name: zell_dim_1_2_3_4", "Version: 0.1.0", "License: MIT", "Description-Content-Type: text/markdown",
+            "Requires-Python: >=2.7, !=3.0.*, !=3.1.*, !=3.2.*, !=3.3.*, !=3.4.*, !=3.5.*, <3.16",
+            "Classifier: Typing :: Typed", "Classifier: Programming Language :: Python :: 2.7",
+            'Requires-Dist: pytest; extra == "test"'} <= set(lines)
+    assert [line for line in lines if line.startswith("Keywords: ")][0].startswith("Keywords: quadtree,octree,")
+    with open(os.path.join(ROOT, "DESCRIPTION.md")) as f:  # an index shows the user's guide, not the developers'
+        assert body == f.read()
+    with open(os.path.join(ROOT, "LICENSE"), "rb") as f:
+        assert wheel[1]["zell_dim_1_2_3_4-0.1.0.dist-info/licenses/LICENSE"] == f.read()
 
 
 def test_record_hashes_every_other_file(wheel):
@@ -86,3 +92,16 @@ def test_module_of_another_name_refused(pack_wheel, tmp_path):
     module.write_bytes(b"")
     with pytest.raises(pack_wheel.PackError, match="would not import"):
         pack_wheel.pack(str(module), TAG, str(tmp_path))
+
+
+def test_sdist_rules_take_what_a_build_needs_and_no_more():
+    found = importlib.util.spec_from_file_location("sdist_files", os.path.join(ROOT, ".ci", "sdist_files.py"))
+    sdist_files = importlib.util.module_from_spec(found)
+    found.loader.exec_module(sdist_files)
+    want = sdist_files.expected()
+    assert {"PKG-INFO", "pyproject.toml", "CMakeLists.txt", "LICENSE", "DESCRIPTION.md", "README.md",
+            "src/python/surface/module.cpp", "stubs/zell_dim_1_2_3_4-stubs/__init__.pyi", "examples/tour.py"} <= want
+    assert not [path for path in want if path.split("/")[0] in (".ci", "bench", "tests", "cmake", "build")]
+    include, exclude = sdist_files.rules()
+    for path in ("examples/output/quadtree.png", "src/__pycache__/x.pyc", "src/core/tree.h~.pyc", "quadtree.png"):
+        assert not sdist_files.included(path, include, exclude), path

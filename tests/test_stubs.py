@@ -1,7 +1,9 @@
-"""The type stubs name exactly what the module publishes, and a typed program
-checks against them."""
+"""The type stubs name exactly what the module publishes, with the module's own doc strings and signatures, and
+typed programs check against them."""
 import ast
+import inspect
 import os
+import runpy
 import subprocess
 import sys
 
@@ -11,16 +13,31 @@ import zell_dim_1_2_3_4 as zell
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 STUBS = os.path.join(ROOT, "stubs", "zell_dim_1_2_3_4-stubs", "__init__.pyi")
+sys.path.insert(0, os.path.join(ROOT, "tests", "typing"))
+import typecheck  # noqa: E402
+
+
+def published(namespace):
+    """The functions and methods the module defines in a module or class namespace, in order (a class's
+    __new__ is the interpreter's; the stubs' __init__ stands for it)."""
+    return [name for name, value in vars(namespace).items() if name != "__new__" and
+            type(value).__name__ in ("builtin_function_or_method", "method_descriptor")]
+
+
+def stub_body():
+    with open(STUBS) as f:
+        return [n for n in ast.parse(f.read()).body
+                if isinstance(n, (ast.FunctionDef, ast.ClassDef)) and not n.name.startswith("_")]
 
 
 def test_stubs_are_current_and_name_everything_in_order():
     assert subprocess.call([sys.executable, os.path.join(ROOT, "stubs", "generate.py"), "--check"]) == 0
-    with open(STUBS) as f:
-        body = [n for n in ast.parse(f.read()).body if isinstance(n, (ast.FunctionDef, ast.ClassDef))]
+    body = stub_body()
     assert [n.name for n in body] == [n for n in vars(zell) if not n.startswith("_")]
     for cls in (n for n in body if n.name.startswith("Zell")):
+        assert [d.id for d in cls.decorator_list] == ["final"]
         methods = [m for m in cls.body if isinstance(m, ast.FunctionDef) and m.name != "__init__"]
-        assert [m.name for m in methods] == [n for n in vars(getattr(zell, cls.name)) if not n.startswith("_")]
+        assert [m.name for m in methods] == published(getattr(zell, cls.name))
         tree = getattr(zell, "newZell" + cls.name[4])(1.0)
         for m in methods:  # every parameter, passed by its stub name, gets past the binder
             try:
@@ -54,18 +71,31 @@ def test_too_few_positional_arguments_are_refused_everywhere():
     assert refused > 100  # the stubs were read: rows of every class in every dimension
 
 
-def test_a_typed_program_checks_against_the_stubs(tmp_path, monkeypatch):
-    mypy = pytest.importorskip("mypy.api")
-    (tmp_path / "zell_dim_1_2_3_4.pyi").write_text(open(STUBS).read())
-    (tmp_path / "typed.py").write_text(
-        "import zell_dim_1_2_3_4 as zell\n"
-        "tree = zell.newZell3D(0.5, 0)\n"
-        "climber: zell.Zell3Climber = tree.createNodeByCoord((1.0, 2, 3.0), level=1)\n"
-        "first = tree.getRange([0.0, 0.0, 0.0], [1.0, 1.0, 1.0])[0][0][0]\n"
-        "wrong: str = tree.size()\n"  # each line from here on is refused
-        "tree.coordToKey((1.0, 2.0))\n"
-        "tree.getNodeByCoord([1.0, 2.0, 3.0], level='1')\n"
-        "zell.Zell3(0.5)\n")
-    monkeypatch.setenv("MYPYPATH", str(tmp_path))
-    out, _, _ = mypy.run([str(tmp_path / "typed.py"), "--no-incremental", "--cache-dir", str(tmp_path / "c")])
-    assert [int(line.split(":")[1]) for line in out.splitlines() if "error:" in line] == [5, 6, 7, 8], out
+
+def test_doc_strings_and_signatures_are_the_stubs():
+    """help() and inspect read what the stubs say: the same doc string after the text signature, the same
+    parameters with defaults where the stubs have them; functions the stubs leave out have theirs too."""
+    pairs = [(getattr(zell, n.name), n) for n in stub_body() if isinstance(n, ast.FunctionDef)]
+    for cls in (n for n in stub_body() if n.name.startswith("Zell")):
+        pairs += [(getattr(getattr(zell, cls.name), m.name), m) for m in cls.body
+                  if isinstance(m, ast.FunctionDef) and m.name != "__init__"]
+    assert len(pairs) == 17 + 4 * (27 + 15)
+    for runtime, stub in pairs:
+        assert runtime.__doc__ == ast.get_docstring(stub), runtime
+        arguments = stub.args.args[1:] if runtime.__text_signature__.startswith("($self") else stub.args.args
+        defaults = [None] * (len(arguments) - len(stub.args.defaults)) + stub.args.defaults
+        expected = [(a.arg, d is not None) for a, d in zip(arguments, defaults)]
+        if stub.args.vararg:
+            expected += [("args", False), ("kwargs", False)]
+        parameters = [p for p in inspect.signature(runtime).parameters.values() if p.name != "self"]
+        assert [(p.name, p.default is not p.empty) for p in parameters] == expected, runtime
+        assert all(p.default in (p.empty, 0) for p in parameters), runtime
+    assert inspect.signature(zell._glue_error).parameters.keys() == {"kind", "args"}
+    assert zell._glue_error.__doc__.startswith("Rebuilds an error of this module")
+
+
+def test_typed_programs_check_against_the_stubs():
+    pytest.importorskip("mypy.api")
+    runpy.run_path(typecheck.CORRECT)  # what the stubs must accept, the module takes
+    problems = typecheck.check()
+    assert not problems, problems

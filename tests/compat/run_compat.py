@@ -904,6 +904,33 @@ def check_copies_and_states():
         assert empty.serialize() == b"\xc0"
 
 
+def check_doc_strings():
+    """Every function and method carries a doc string behind its text signature: from Python 3.4 on, help() and
+    inspect read the signature and show the rest; Python 2 shows it all as it is."""
+    import inspect
+
+    owners = [z, z.PyGlueException] + [getattr(z, "Zell%d%s" % (d, kind)) for d in DIMS for kind in ("", "Climber")]
+    seen = 0
+    for owner in owners:
+        for name in sorted(vars(owner)):
+            value = getattr(owner, name)
+            if name == "__new__" or type(value).__name__ not in ("builtin_function_or_method", "method_descriptor"):
+                continue
+            seen += 1
+            doc, head = value.__doc__, "($module" if owner is z else "($self"
+            if sys.version_info < (3, 4):
+                assert doc.startswith(name + head) and ")\n--\n\n" in doc and doc.split("\n--\n\n")[1], name
+                continue
+            assert value.__text_signature__.startswith(head) and doc and not doc.startswith(name + "("), name
+            assert not any(p.default not in (p.empty, 0) for p in inspect.signature(value).parameters.values()), name
+    assert seen == 18 + 1 + 4 * (27 + 15), seen
+    if sys.version_info >= (3, 4):
+        empty = inspect.Parameter.empty
+        parameters = inspect.signature(z.Zell2.getNodeByCoord).parameters.values()
+        assert [(p.name, p.default) for p in parameters] == [("self", empty), ("coord", empty), ("level", 0)]
+
+
+
 def call_shapes():
     """Every module function and method called in many shapes (positional counts from none to four, each known
     keyword alone and after a positional argument, an unknown one, one given twice), each on fresh objects: one
@@ -960,7 +987,8 @@ def check_call_roads():
 CHECKS = [check_calls, check_points_emptied_while_read, check_references, check_saves_and_loads,
           check_leaves_holding_none, check_failed_loads, check_random,
           check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
-          check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads]
+          check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads,
+          check_doc_strings]
 
 if __name__ == "__main__":
     if sys.argv[1:2] == ["shapes"]:

@@ -3,7 +3,10 @@
 //
 // What Python can call is written as tables, one per class (and one per
 // set of module functions): an ordered list of rows made by `def`, each
-// naming the Python name, the operation and its parameters' keyword names.
+// naming the Python name, the operation and its parameters' keyword names,
+// and beside them `docs`, a table of doc texts with an entry for each row's
+// name (docstrings.h). A table of a class gives its dimension as
+// kDimension.
 // An operation is a function, a member function (its object is the method's
 // instance) or a lambda without captures. The handler of row I of table T
 // is handler<T, I>; the registration order is the table's order.
@@ -12,12 +15,14 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <iterator>
 #include <new>
 #include <tuple>
 #include <type_traits>
 #include <utility>
 
 #include "python/calls/convert.h"
+#include "python/calls/docstrings.h"
 #include "python/calls/errors.h"
 #include "python/objects/instance.h"
 
@@ -282,15 +287,54 @@ Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwna
 // The calling convention of a table's handlers.
 enum class Convention { Tuple, Vectorcall };
 
+template <class T, class = void>
+struct DimensionOf {
+  static constexpr int value = 0;
+};
+template <class T>
+struct DimensionOf<T, std::void_t<decltype(T::kDimension)>> {
+  static constexpr int value = T::kDimension;
+};
+
+// The doc string of row I of table T, with the life of the process.
+template <class T, size_t I>
+struct RowDoc {
+  static constexpr const auto& row = rowOf<T, I>();
+  static constexpr size_t kEntry = docstrings::find(T::docs, row.name);
+  static_assert(kEntry < std::size(T::docs), "every row has an entry in its table's doc texts");
+  static constexpr const DocText& doc = T::docs[kEntry];
+  static constexpr const char* const* defaults =
+      docstrings::Defaults<FunctionOfRow<T, I>, T::kMethods>::texts;
+  static_assert(docstrings::defaultsShown(row, defaults),
+                "an optional parameter's default shows in its signature");
+  // A module function's digit is in its name; a class's table gives its own.
+  static constexpr int kDigit = docstrings::digitOf(T::docs, row.name);
+  static constexpr int kDimension = kDigit ? kDigit : DimensionOf<T>::value;
+
+  static constexpr size_t length() {
+    docstrings::Out out;
+    docstrings::putDoc(out, row, doc, defaults, T::kMethods, kDimension);
+    return out.size;
+  }
+  static constexpr std::array<char, length() + 1> build() {
+    std::array<char, length() + 1> text{};
+    docstrings::Out out{text.data()};
+    docstrings::putDoc(out, row, doc, defaults, T::kMethods, kDimension);
+    return text;
+  }
+  static constexpr std::array<char, length() + 1> text = build();
+};
+
 // The method definitions of table T in its order, ended by the empty entry
 // the interpreter looks for: a fixed array with the life of the process.
 template <class T, Convention C, size_t... I>
 constexpr std::array<MethodDef, sizeof...(I) + 1> methodDefs(std::index_sequence<I...>) {
   if constexpr (C == Convention::Vectorcall)
-    return {{MethodDef{rowOf<T, I>().name, &fastHandler<T, I>, kFastcallKeywords, nullptr}...,
-             MethodDef{nullptr, Handler(nullptr), 0, nullptr}}};
+    return {
+        {MethodDef{rowOf<T, I>().name, &fastHandler<T, I>, kFastcallKeywords, RowDoc<T, I>::text.data()}...,
+         MethodDef{nullptr, Handler(nullptr), 0, nullptr}}};
   else
-    return {{MethodDef{rowOf<T, I>().name, &handler<T, I>, kVarargsKeywords, nullptr}...,
+    return {{MethodDef{rowOf<T, I>().name, &handler<T, I>, kVarargsKeywords, RowDoc<T, I>::text.data()}...,
              MethodDef{nullptr, Handler(nullptr), 0, nullptr}}};
 }
 template <class T, Convention C>

@@ -36,7 +36,9 @@ Object* reduceGlueError(Object* self, Object*, Object*) noexcept {
   }
 }
 
-const MethodDef kReduceGlueError{"__reduce__", &reduceGlueError, kVarargsKeywords, nullptr};
+const MethodDef kReduceGlueError{
+    "__reduce__", &reduceGlueError, kVarargsKeywords,
+    "__reduce__($self)\n--\n\nWhat pickle rebuilds the error from: its kind and its arguments."};
 
 }  // namespace
 

@@ -1,9 +1,10 @@
 // The Python surface of one dimension: one table per class and one of its
 // module functions, each row a Python name, its operation and its
-// parameters' keyword names, in the order Python sees them. Written once
-// over D and instantiated for D = 1 .. 4. stubs/generate.py reads the
-// parameter names from these rows (string literals after the operation),
-// so an operation written here holds no string literal.
+// parameters' keyword names, in the order Python sees them; what help()
+// says of each is in docs.h. Written once over D and instantiated for
+// D = 1 .. 4. stubs/generate.py reads the parameter names from these rows
+// (string literals after the operation), so an operation written here
+// holds no string literal.
 #pragma once
 
 #include "core/climber.h"
@@ -12,6 +13,7 @@
 #include "python/calls/instances.h"
 #include "python/surface/bulk.h"
 #include "python/surface/contents.h"
+#include "python/surface/docs.h"
 #include "python/surface/grid.h"
 #include "python/surface/pickles.h"
 #include "python/surface/travel.h"
@@ -22,6 +24,7 @@ namespace py {
 template <int D>
 struct Constructors {
   static constexpr bool kMethods = false;
+  static constexpr const auto& docs = kFunctionDocs;
   static constexpr auto kNew = nameWithDigit<D>("newZell", "");
   static constexpr auto kNewA = nameWithDigit<D>("newZell", "A");
   static constexpr auto kNewD = nameWithDigit<D>("newZell", "D");
@@ -40,6 +43,8 @@ struct Constructors {
 template <int D>
 struct TreeMethods {
   static constexpr bool kMethods = true;
+  static constexpr int kDimension = D;
+  static constexpr const auto& docs = kTreeDocs;
   using T = Tree<D>;
   using C = Climber<D>;
 
@@ -79,6 +84,8 @@ struct TreeMethods {
 template <int D>
 struct ClimberMethods {
   static constexpr bool kMethods = true;
+  static constexpr int kDimension = D;
+  static constexpr const auto& docs = kClimberDocs;
   using C = Climber<D>;
 
   // No payload and no default reads as None.

@@ -49,6 +49,7 @@ constexpr const char* kModuleDoc = "";
 // The module functions in the order Python sees them.
 struct ModuleFunctions {
   static constexpr bool kMethods = false;
+  static constexpr const auto& docs = kFunctionDocs;
   static constexpr auto rows =
       std::tuple_cat(std::make_tuple(def("get_all_dimensions", &getAllDimensions)), Constructors<1>::rows,
                      Constructors<2>::rows, Constructors<3>::rows, Constructors<4>::rows,
