@@ -546,6 +546,45 @@ def prune_while_a_walk_holds_the_nodes():
         signal.signal(signal.SIGALRM, signal.SIG_DFL)
 
 
+def arguments_let_go_while_a_call_runs():
+    """Code a conversion runs makes the caller let go of the call's other arguments, or of the tree object the
+    method runs on: the call finishes on what it took, and the climber it makes holds a live tree."""
+    import functools
+    box = []
+
+    class Dropping(object):
+        def __float__(self):
+            box[0].__setstate__((len, (), {}, None))  # the partial lets go of its function and its arguments
+            return 0.5
+
+    box[:] = [functools.partial(zell.newZell2D(1.0, "d").getRange, [Dropping(), 0.0], [float("2.5"), float("1.5")])]
+    assert box[0]() == [["d", "d"]] * 3
+    box[:] = [functools.partial(zell.newZell2(1.0).createNodeByCoord, [Dropping(), 0.5])]
+    climber = box[0]()
+    gc.collect()
+    others = [zell.newZell2(1.0) for _ in range(3)]  # blocks freed too early would be reused here
+    climber.setData("x")
+    assert (climber.level(), climber.getData(), [o.getClimber().getData() for o in others]) == (0, "x", [None] * 3)
+
+
+def collector_while_a_save_parks_nodes():
+    """A load during a save parks the nodes it replaces, payloads and all; the collector, run right then, is told
+    of each of their references once (a debug interpreter checks the count)."""
+    tree, empty, held = zell.newZell1(1.0), zell.newZell1(1.0).serialize(), [[i] for i in range(4)]
+    for i, payload in enumerate(held):
+        tree.createNodeByCoord([i + 0.5], 0).setData(payload)
+
+    def reload_and_collect():
+        tree.deserialize(empty)
+        gc.collect()
+        return (int, (1,))
+
+    tree.createNodeByCoord([9.5], 0).setData(Reduce(reload_and_collect))
+    payload = tree.serialize()
+    gc.collect()
+    assert len(set(sys.getrefcount(p) for p in held)) == 1  # the tree let go of all of them alike
+
+
 CASES = [f for name, f in sorted(globals().items()) if getattr(f, "__module__", 0) == __name__ and f.__doc__]
 
 if __name__ == "__main__":

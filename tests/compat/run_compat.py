@@ -878,6 +878,16 @@ def check_copies_and_states():
         for save in (tree.serialize, lambda: pickle.dumps(tree)):
             fails(save, "ValueError", "a tree cannot be saved inside its own save: one of its payloads holds the tree")
         tree.getNodeByCoord([3.5] * d).extractData()
+
+        def swallow():  # a refusal that a payload's pickling caught is not what a later error reports
+            try:
+                tree.serialize()
+            except Exception:
+                pass
+            return (int, (1,))
+
+        tree.getClimber().setData([Reduce(swallow), Reduce(lambda: throw(KeyError("own")))])
+        fails(tree.serialize, "KeyError", "...'own'")
         saves = []  # a payload whose pickling saves its tree a few times over is no tree that holds itself
         again = lambda: (len(saves) < 3 and (saves.append(1), tree.serialize()), (int, (1,)))[1]  # noqa: E731
         tree.getClimber().setData(Reduce(again))
@@ -980,6 +990,10 @@ def check_call_roads():
     theirs = other.communicate()[0].decode("utf-8").splitlines()
     ours = call_shapes()
     assert other.returncode == 0 and len(ours) > 1000, other.returncode
+    if sys.version_info[:2] >= (3, 7):  # the descriptor's method definition names the road: vectorcall here
+        descriptor = type(z.newZell1(1.0)).__dict__["coordToKey"]
+        definition = ctypes.c_void_p.from_address(id(descriptor) + 5 * ctypes.sizeof(ctypes.c_void_p)).value
+        assert ctypes.c_int.from_address(definition + 2 * ctypes.sizeof(ctypes.c_void_p)).value == 0x82
     differ = [(a, b) for a, b in zip(ours, theirs) if a != b]
     assert not differ and len(ours) == len(theirs), differ[:3]
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace zell {
 namespace py {
@@ -95,19 +96,23 @@ void verifyArgs(Object* args, Object* kwargs, const Params& params, const char* 
 }
 
 bool tupleAndDict(Object* const* args, Ssize nargs, Object* kwnames, PyRef& tuple, PyRef& dict) {
+  // Every argument is held before anything is allocated: an allocation may
+  // run the collector, and code it runs may make the caller's array let go
+  // of one.
+  Ssize keywords = kwnames ? pyLib.PyTuple_Size(kwnames) : 0;
+  std::vector<PyRef> held;
+  held.reserve(static_cast<size_t>(nargs + keywords));
+  for (Ssize i = 0; i < nargs + keywords; ++i) held.push_back(PyRef::borrow(args[i]));
   tuple = PyRef::steal(pyLib.PyTuple_New(nargs));
   if (!tuple) return false;
-  for (Ssize i = 0; i < nargs; ++i) {
-    incRef(args[i]);
-    fillNewTuple(tuple.get(), i, args[i]);
-  }
-  Ssize keywords = kwnames ? pyLib.PyTuple_Size(kwnames) : 0;
+  for (Ssize i = 0; i < nargs; ++i) fillNewTuple(tuple.get(), i, held[static_cast<size_t>(i)].release());
   if (keywords == 0) return true;
   dict = PyRef::steal(pyLib.PyDict_New());
   if (!dict) return false;
-  for (Ssize i = 0; i < keywords; ++i)
-    if (pyLib.PyDict_SetItem(dict.get(), pyLib.PyTuple_GetItem(kwnames, i), args[nargs + i]) != 0)
-      return false;
+  for (Ssize i = 0; i < keywords; ++i) {
+    Object* value = held[static_cast<size_t>(nargs + i)].get();
+    if (pyLib.PyDict_SetItem(dict.get(), pyLib.PyTuple_GetItem(kwnames, i), value) != 0) return false;
+  }
   return true;
 }
 

@@ -276,6 +276,13 @@ bool tupleAndDict(Object* const* args, Ssize nargs, Object* kwnames, PyRef& tupl
 template <class T, size_t I>
 Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwnames) noexcept {
   if ((!kwnames || pyLib.PyTuple_Size(kwnames) == 0) && bindsAsGiven<T, I>(nargs)) {
+    // The caller's array may let go of an argument while the conversion of
+    // another runs code: with two or more, each is held first. (A row
+    // without parameters converts none of what it is given.)
+    constexpr size_t kParams = rowOf<T, I>().names.size();
+    std::array<PyRef, std::max<size_t>(kParams, 1)> held;
+    if (kParams > 1 && nargs > 1)
+      for (Ssize i = 0; i < nargs; ++i) held[static_cast<size_t>(i)] = PyRef::borrow(args[i]);
     ItemsView given{args, nargs};
     return Road<T, I>::call(self, nullptr, nullptr, &given);
   }

@@ -167,11 +167,14 @@ Object* instanceOfFields(Fields& fields) {
                                    offsetof(Instance<Fields>, fields));
 }
 
-// A native reference on an instance for the duration of a call.
+// A reference on an instance for the duration of a call: a count of the
+// Python object itself, so that code the call runs cannot free the object
+// (its count reaching zero) while the call still stands on it, or hands it
+// to a climber it makes.
 class InstanceRef {
  public:
   InstanceRef() = default;
-  explicit InstanceRef(NativeHeader* h) : h_(h) { ++h_->refs; }
+  explicit InstanceRef(NativeHeader* h) : h_(h) { incRef(pyObjectOf(h_)); }
   InstanceRef(const InstanceRef&) = delete;
   InstanceRef(InstanceRef&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
   InstanceRef& operator=(const InstanceRef&) = delete;
@@ -180,7 +183,7 @@ class InstanceRef {
     return *this;
   }
   ~InstanceRef() {
-    if (h_) releaseNative(h_);
+    if (h_) decRef(pyObjectOf(h_));
   }
   NativeHeader* get() const { return h_; }
 

@@ -1,5 +1,7 @@
 #include "python/surface/pickles.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "python/calls/convert.h"
@@ -185,19 +187,22 @@ SavingOnThisThread::SavingOnThisThread(const void* tree) : tree_(tree) {
   if (!tree_) return;
   int nested = 0;
   for (SavingOnThisThread* save : savesUnderWay) nested += save->tree_ == tree_;
-  if (nested >= kMostNestedSaves) {
-    for (SavingOnThisThread* save : savesUnderWay) save->refusedInside_ |= save->tree_ == tree_;
-    raiseValue(kSaveInsideItself);
-  }
+  if (nested >= kMostNestedSaves) raiseValue(kSaveInsideItself);
   savesUnderWay.push_back(this);
 }
 
 SavingOnThisThread::~SavingOnThisThread() {
-  if (tree_) savesUnderWay.pop_back();
+  if (!tree_) return;
+  // The latest entry is this save's, unless code that switches stacks on
+  // one thread interleaved two saves: then its own is found.
+  auto mine = std::find(savesUnderWay.rbegin(), savesUnderWay.rend(), this);
+  if (mine != savesUnderWay.rend()) savesUnderWay.erase(std::next(mine).base());
 }
 
-void SavingOnThisThread::reportRefusalInside() const {
-  if (refusedInside_) raiseValue(kSaveInsideItself);
+// The refusal's text travels inside the errors that each enclosing pickle
+// call wraps it in.
+void SavingOnThisThread::reportRefusalInside(const Error& error) {
+  if (error.message().find(kSaveInsideItself) != std::string::npos) raiseValue(kSaveInsideItself);
 }
 
 // A pickle of None loads without a call into Python.

@@ -39,10 +39,10 @@ class PickleCodec : public PayloadCodec {
 // Marks a tree as being saved by the calling thread for as long as it
 // lives. Saves of one tree nested deeper than a payload's hook would go
 // are a payload that holds the tree itself, whose save would recurse
-// without end: the innermost is refused, and each outer save, failing for
-// that reason, reports the refusal as one short ValueError instead of the
-// chain of errors it came through. Other threads may save the same tree
-// meanwhile.
+// without end: the innermost is refused, and each outer save failing with
+// an error that came from that refusal reports it as one short ValueError
+// instead of the chain of errors it came through. Other threads may save
+// the same tree meanwhile.
 class SavingOnThisThread {
  public:
   explicit SavingOnThisThread(const void* tree);
@@ -50,13 +50,12 @@ class SavingOnThisThread {
   SavingOnThisThread& operator=(const SavingOnThisThread&) = delete;
   ~SavingOnThisThread();
 
-  // Called as the save fails: raises the refusal itself when a save of the
-  // same tree inside this one was refused.
-  void reportRefusalInside() const;
+  // Called as the save fails with `error`: raises the refusal itself when
+  // the error came from it.
+  static void reportRefusalInside(const Error& error);
 
  private:
   const void* tree_;
-  bool refusedInside_ = false;
 };
 
 // The whole tree, payloads pickled, as one MessagePack value; an object
@@ -69,8 +68,8 @@ PyRef saveTree(TreeObject<D>& self) {
     PickleCodec codec;
     TreeWriter<D> writer(codec);
     return PyRef::steal(textOrBytes(writer.writeInPlace(tree.get())));
-  } catch (const Error&) {
-    saving.reportRefusalInside();
+  } catch (const Error& error) {
+    SavingOnThisThread::reportRefusalInside(error);
     throw;
   }
 }
