@@ -1,45 +1,25 @@
 // The payloads a tree holds, as the interpreter's cyclic collector must
 // see them: every node's own payload (the nodes a load parked while a walk
-// was under way included) and the default. Visiting runs no code of the
-// interpreter's and allocates nothing; releasing them all is how a cycle
-// through the tree is broken.
+// was under way included) and the default. Both walks here run no code of
+// the interpreter's: visiting allocates nothing, and releasing takes every
+// payload out before the first release runs any.
 #pragma once
 
 #include <vector>
 
-#include "core/tree.h"
+#include "core/walk.h"
 
 namespace zell {
 
-// Calls `visit(node)` on `node` and every node below it, stopping at the
-// first nonzero answer, which it returns.
-template <int D, class Visit>
-int visitSubtree(Node<D>& node, Visit& visit) {
-  if (int answer = visit(node)) return answer;
-  Children<D> children = node.children;
-  if (!children) return 0;
-  for (int c = 0; c < ChildSet<D>::kCount; ++c)
-    if (int answer = visitSubtree<D>(*children.child(c), visit)) return answer;
-  return 0;
-}
-
-// Every node the tree holds, its root's subtree and the parked ones.
-template <int D, class Visit>
-int visitNodes(const Tree<D>& tree, Visit&& visit) {
-  if (tree.root)
-    if (int answer = visitSubtree<D>(*tree.root, visit)) return answer;
-  for (Node<D>* node : tree.parked)
-    if (int answer = visitSubtree<D>(*node, visit)) return answer;
-  return 0;
-}
-
 // Calls `visit(object)` for each payload object the tree holds a count on,
-// once per count; stops at the first nonzero answer and returns it.
+// once per count, until one answers nonzero; returns that answer, or 0.
 template <int D, class Visit>
 int visitPayloads(const Tree<D>& tree, Visit&& visit) {
-  if (void* fallback = tree.defaultCell ? tree.defaultCell->payload.get() : nullptr)
-    if (int answer = visit(fallback)) return answer;
-  return visitNodes(tree, [&](Node<D>& node) { return node.data.has() ? visit(node.data.get()) : 0; });
+  int answer = 0;
+  forEachPayload(tree, [&](void* object) {
+    if (answer == 0) answer = visit(object);
+  });
+  return answer;
 }
 
 // Takes every payload and the default out of the tree, then releases them:
@@ -51,16 +31,25 @@ bool releasePayloads(Tree<D>& tree) noexcept {
   if (tree.walkers > 0) return false;
   std::vector<void*> taken;
   try {
-    size_t count = 1;
-    visitNodes(tree, [&](Node<D>& node) { return (count += node.data.has()), 0; });
+    size_t count = 0;
+    forEachPayload(tree, [&](void*) { ++count; });
     taken.reserve(count);
   } catch (...) {
     return false;
   }
-  visitNodes(tree, [&](Node<D>& node) {
-    if (node.data.has()) taken.push_back(node.data.take());
-    return 0;
-  });
+  // The tree is ours to change, and taking a payload runs no code.
+  struct Take : WalkVisitor<D> {
+    std::vector<void*>& taken;
+    explicit Take(std::vector<void*>& t) : taken(t) {}
+    bool enter(const Place<D>& at, typename WalkVisitor<D>::State&) {
+      auto& data = const_cast<Payload&>(at.node->data);
+      if (data.has()) taken.push_back(data.take());
+      return true;
+    }
+  } take(taken);
+  TreeWalk<D, Code::NeverRuns> walk(tree);
+  walk.depthFirst(take);
+  for (const auto& parked : tree.parked) walk.depthFirstFrom(*parked.node, parked.level, take);
   if (tree.defaultCell && tree.defaultCell->payload.has()) taken.push_back(tree.defaultCell->payload.take());
   for (void* object : taken) payloadHooks.release(object);
   return true;

@@ -104,10 +104,16 @@ class Tree : public Counted {
   } kept;
 
   // Walks over the nodes during which Python code runs (saving, reading a
-  // window). While one is under way, a load parks the nodes it detaches
-  // instead of releasing them, and the last walk to end releases them.
+  // window, copying). While one is under way, a load parks the nodes it
+  // detaches instead of releasing them, and the last walk to end releases
+  // them. A parked node keeps its level, for walks over everything the
+  // tree holds (the collector's).
+  struct Parked {
+    Node<D>* node;
+    int64_t level;
+  };
   int walkers = 0;
-  std::vector<Node<D>*> parked;
+  std::vector<Parked> parked;
 
   // The interpreter binding's object that holds this tree, not counted (the
   // object holds the tree). Set and cleared by the binding; climbers made
@@ -141,7 +147,7 @@ class Tree : public Counted {
     defaultCell = Ref<PayloadCell>();
     std::vector<double>().swap(sizes);
     if (root) store.deleteNode(root);
-    for (Node<D>* node : parked) store.deleteNode(node);
+    for (const Parked& p : parked) store.deleteNode(p.node);
   }
 
   // Called by a load after it has taken the new contents: the node that
@@ -164,10 +170,11 @@ class Tree : public Counted {
   void prepareToDetach() {
     if (parked.size() == parked.capacity()) parked.reserve(2 * parked.size() + 1);
   }
-  // Takes a node made by newNode, with the subtree a load detached below it.
-  void detach(Node<D>* node) noexcept {
+  // Takes a node made by newNode, at `level`, with the subtree a load
+  // detached below it.
+  void detach(Node<D>* node, int64_t level) noexcept {
     if (walkers > 0)
-      parked.push_back(node);
+      parked.push_back(Parked{node, level});
     else
       store.deleteNode(node);
   }
@@ -176,9 +183,9 @@ class Tree : public Counted {
   void endWalk() noexcept {
     if (--walkers > 0 || parked.empty()) return;
     // Releasing payloads runs finalizers, which may walk and load again.
-    std::vector<Node<D>*> released;
+    std::vector<Parked> released;
     released.swap(parked);
-    for (Node<D>* node : released) store.deleteNode(node);
+    for (const Parked& p : released) store.deleteNode(p.node);
   }
 
   // Edge length of a node at `level`; the runtime's index defect outside
@@ -337,7 +344,8 @@ class Tree : public Counted {
 };
 
 // Marks a walk over the nodes of a tree during which Python code may run;
-// see Tree::walkers. Holds the tree for as long as the walk lasts.
+// see Tree::walkers. Holds the tree for as long as the walk lasts. Walks
+// take it through TreeWalk (core/walk.h), which keeps the other rules too.
 template <int D>
 class NodeWalk {
  public:

@@ -9,18 +9,16 @@
 //
 // Encoding and decoding payloads runs Python code, which may grow, change
 // or load the very tree being written or read, from this thread or another.
-// The writer therefore takes everything but the nodes at once, each node's
-// children and payload when it meets the node (the root's right after the
-// rest, with no Python code in between: a load keeps the root node object
-// and gives it new children), and walks as a
-// NodeWalk, so that nodes a load detaches meanwhile stay alive until it is
-// done: a save is the tree as the writer met it, and it always loads back.
+// The writer therefore takes everything but the nodes as its walk starts,
+// and each node's children and payload when the walk meets the node (see
+// TreeWalk): a save is the tree as the writer met it, and it always loads
+// back.
 #pragma once
 
 #include <cmath>
 #include <string>
 
-#include "core/tree.h"
+#include "core/walk.h"
 #include "persist/msgpack.h"
 #include "runtime/interrupts.h"
 
@@ -71,15 +69,14 @@ class TreeWriter {
       out_.nil();
       return out_.bytes();
     }
-    NodeWalk<D> walk(*tree);
     // The record of an empty leaf holds the first payload encoding, which
-    // runs Python code: it is made before anything of the tree is taken, so
-    // that nothing runs between taking the header and reading the root.
+    // runs Python code: it is made before the walk starts, so that nothing
+    // runs between taking the header and meeting the root.
     size_t leafSize = emptyLeaf().size();
+    TreeWalk<D, Code::MayRun> walk(*tree);
     Coord<D> anchor = tree->anchor;
     double minNodeSize = tree->minNodeSize;
-    const Node<D>* root = tree->root;
-    int64_t depth = tree->depth;
+    int64_t depth = walk.depth();
     std::vector<double> sizes = tree->sizes;
     bool hasDefaultCell = static_cast<bool>(tree->defaultCell);
     Payload defaultPayload = hasDefaultCell ? tree->defaultCell->payload.shared() : Payload();
@@ -90,7 +87,12 @@ class TreeWriter {
     out_.arrayHeader(D);
     for (double a : anchor) out_.float64(a);
     out_.float64(minNodeSize);
-    node(root);
+    if (walk.root()) {
+      Nodes nodes(*this);
+      walk.depthFirst(nodes);
+    } else {
+      out_.nil();
+    }
     out_.uint(static_cast<uint64_t>(depth));
     out_.arrayHeader(static_cast<uint32_t>(sizes.size()));
     for (double s : sizes) out_.float64(s);
@@ -102,22 +104,36 @@ class TreeWriter {
   }
 
  private:
-  void node(const Node<D>* n) {
-    if (!n) return out_.nil();
-    poll_.step();
-    // Most nodes of a tree are empty leaves, and most others leaves with a
-    // payload: the parts of their records that never change within one
-    // serialization are written once and then copied.
-    if (!n->children && !n->data.has()) return out_.raw(emptyLeaf());
-    Children<D> set = n->children;  // before the payload runs Python code
-    out_.arrayHeader(2);
-    payload(n->data);
-    if (!set) return out_.raw(childlessTail<D>());
-    out_.arrayHeader(2);
-    out_.arrayHeader(ChildSet<D>::kCount);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) node(set.child(c));
-    out_.boolean(true);
-  }
+  // A node's record is written as the walk meets the node, up to its
+  // children's; what follows them when it has children.
+  struct Nodes : WalkVisitor<D> {
+    explicit Nodes(TreeWriter& w) : writer(w) {}
+    // Inlined where the walk meets nodes: most are leaves, whose records
+    // take a few bytes, and a call for each, with its place in memory,
+    // would cost more than writing them.
+    __attribute__((always_inline)) bool enter(const Place<D>& at, typename WalkVisitor<D>::State&) {
+      msgpack::Writer& out = writer.out_;
+      // Most nodes of a tree are empty leaves, and most others leaves with
+      // a payload: the parts of their records that never change within one
+      // serialization are written once and then copied.
+      if (!at.children && !at.node->data.has()) {
+        out.raw(writer.emptyLeaf_);
+        return false;
+      }
+      out.arrayHeader(2);
+      writer.payload(at.node->data);
+      if (!at.children) {
+        out.raw(childlessTail<D>());
+        return false;
+      }
+      out.arrayHeader(2);
+      out.arrayHeader(ChildSet<D>::kCount);
+      return true;
+    }
+    void leave(const Place<D>&, typename WalkVisitor<D>::State&) { writer.out_.boolean(true); }
+    TreeWriter& writer;
+  };
+
   // The object and its presence are taken together, and the object is held
   // while its encoding runs, which may replace the node's payload.
   void payload(const Payload& p) {
@@ -140,7 +156,6 @@ class TreeWriter {
   PayloadCodec& codec_;
   msgpack::Writer out_;
   std::string emptyLeaf_;
-  InterruptPoll poll_;
 };
 
 template <int D>
@@ -175,13 +190,14 @@ class TreeReader {
     ~Staged() {
       if (!root) return;
       if (committed)
-        tree.detach(root);
+        tree.detach(root, formerDepth);
       else
         store.deleteNode(root);
     }
     Tree<D>& tree;
     NodeStore<D>& store;
     bool committed = false;
+    int64_t formerDepth = 0;  // the tree's, once committed: the level of the nodes it gave up
     Coord<D> anchor{};
     uint32_t anchorCount = 0;  // coordinates the input gave
     double minNodeSize = 0.0;
@@ -323,6 +339,7 @@ class TreeReader {
     t.defaultCell->payload.swap(s.defaultPayload);
     t.anchor = s.anchor;
     t.minNodeSize = s.minNodeSize;
+    s.formerDepth = t.depth;
     t.depth = static_cast<int64_t>(s.depth);
     t.sizes.swap(s.sizes);
     t.countLoad();
