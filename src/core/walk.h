@@ -51,7 +51,8 @@ struct Place {
 // arrives as the parent's enter left it (the walk's initial state for the
 // node it starts at) and what enter leaves in it goes to the children. The
 // walk goes into the node's children when enter returns true (for a level-0
-// node it does not matter).
+// node it does not matter). enter reads the node's payload itself, when it
+// needs it: code run at an earlier node may have replaced it.
 template <int D>
 struct WalkVisitor {
   struct State {};
@@ -220,36 +221,44 @@ class TreeWalk {
   // The children of `at`, at level 1 or above, each met after the walk
   // has asked for interrupts. Whether a child is bare is read when the walk
   // reaches it: code run while an earlier sibling was walked may have given
-  // it children.
+  // it children. A walk that passes over bare nodes (a window's) goes from
+  // one child set to the next at once: their sets are fetched first. One
+  // that meets every node reads them right away, sooner than a fetch helps.
   template <class Visitor, class State>
   void meetChildren(const Place<D>& at, const State& state, Visitor& visitor) {
-    for (int c = 0; c < kCount; ++c)
-      if (Children<D> below = at.children.child(c)->children) __builtin_prefetch(below.set());
+    if (!Visitor::kMeetsBareNodes)
+      for (int c = 0; c < kCount; ++c)
+        if (Children<D> below = at.children.child(c)->children) __builtin_prefetch(below.set());
     int64_t level = at.level - 1;
     uint64_t half = uint64_t{1} << level;
     for (int c = 0; c < kCount; ++c) {
       const Node<D>* child = at.children.child(c);
       if (!Visitor::kMeetsBareNodes && !child->children) continue;
       guard_.ask(1);
-      Place<D> place{child, child->children, level, childKey<D>(at.key, c, half), c};
+      Children<D> below = child->children;
+      Key<D> key = childKey<D>(at.key, c, half);
       State childState = state;
-      if (!place.children) {
-        if (Visitor::kMeetsBareNodes) visitor.enter(place, childState);  // nothing below it to walk
+      if (!below) {
+        if (Visitor::kMeetsBareNodes) visitor.enter(Place<D>{child, below, level, key, c}, childState);
       } else if (level > 1) {
-        meet(place, childState, visitor);
-      } else if (admits<Visitor>(place) && visitor.enter(place, childState)) {
+        meet(Place<D>{child, below, level, key, c}, childState, visitor);
+      } else {
         // As meet does, without a call of its own: level-1 nodes are most
         // of the nodes above the cells.
-        meetCells(place.children, place.key, childState, visitor);
+        Place<D> place{child, below, 1, key, c};
+        if (!admits<Visitor>(place) || !visitor.enter(place, childState)) continue;
+        meetCells(below, key, childState, visitor);
         visitor.leave(place, childState);
       }
     }
   }
 
   // The level-0 children of a node at level 1, most of the nodes a full
-  // tree holds, met in one loop after one question for all of them.
+  // tree holds, met in one loop after one question for all of them; inlined
+  // wherever the walk meets them.
   template <class Visitor, class State>
-  void meetCells(Children<D> set, const Key<D>& key, const State& state, Visitor& visitor) {
+  __attribute__((always_inline)) void meetCells(Children<D> set, const Key<D>& key, const State& state,
+                                                Visitor& visitor) {
     guard_.ask(kCount);
     for (int c = 0; c < kCount; ++c) {
       State cellState = state;

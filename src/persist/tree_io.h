@@ -108,7 +108,10 @@ class TreeWriter {
   // children's; what follows them when it has children.
   struct Nodes : WalkVisitor<D> {
     explicit Nodes(TreeWriter& w) : writer(w) {}
-    bool enter(const Place<D>& at, typename WalkVisitor<D>::State&) {
+    // Inlined where the walk meets nodes: most are leaves, whose records
+    // take a few bytes, and a call for each, with its place in memory,
+    // would cost more than writing them.
+    __attribute__((always_inline)) bool enter(const Place<D>& at, typename WalkVisitor<D>::State&) {
       msgpack::Writer& out = writer.out_;
       // Most nodes of a tree are empty leaves, and most others leaves with
       // a payload: the parts of their records that never change within one
