@@ -51,7 +51,8 @@ struct Place {
 // arrives as the parent's enter left it (the walk's initial state for the
 // node it starts at) and what enter leaves in it goes to the children. The
 // walk goes into the node's children when enter returns true (for a level-0
-// node it does not matter).
+// node it does not matter). enter reads the node's payload itself, when it
+// needs it: code run at an earlier node may have replaced it.
 template <int D>
 struct WalkVisitor {
   struct State {};
