@@ -21,12 +21,8 @@ cd "$root"
 
 TOOLS=("twine==7.0.0" "check-wheel-contents==0.6.3" "trove-classifiers==2026.9.21.13")
 venv="$root/build/dist-tools"
-if [ "$(cat "$venv/tools" 2>/dev/null)" != "${TOOLS[*]}" ]; then
-  rm -rf "$venv"
-  python3 -m venv "$venv"
-  "$venv/bin/pip" install -q "${TOOLS[@]}"
-  echo "${TOOLS[*]}" >"$venv/tools"
-fi
+source "$root/.ci/pinned_tools.sh"
+pinned_tools "$venv" "${TOOLS[@]}"
 
 "$venv/bin/twine" check --strict "${files[@]}"
 

@@ -18,12 +18,8 @@ cd "$root"
 
 TOOLS=("mypy==2.4.1" "numpy==2.4.6" "matplotlib==3.11.2" "dask[distributed]==2026.8.0")
 venv="$root/build/typing"
-if [ "$(cat "$venv/tools" 2>/dev/null)" != "${TOOLS[*]}" ]; then
-  rm -rf "$venv"
-  python3 -m venv "$venv"
-  "$venv/bin/pip" install -q "${TOOLS[@]}"
-  echo "${TOOLS[*]}" >"$venv/tools"
-fi
+source "$root/.ci/pinned_tools.sh"
+pinned_tools "$venv" "${TOOLS[@]}"
 
 "$venv/bin/python" tests/typing/typecheck.py examples/*.py
 

@@ -7,7 +7,8 @@ namespace py {
 
 void deallocInstance(Object* o) noexcept {
   pyLib.PyObject_GC_UnTrack(o);
-  releaseNative(headerOf(o));
+  NativeHeader* h = headerOf(o);
+  h->cls->destroy(h);
 }
 
 Object* newInstanceOfType(Object* type, Object*, Object*) noexcept {

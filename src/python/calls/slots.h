@@ -8,8 +8,8 @@
 namespace zell {
 namespace py {
 
-// tp_dealloc: takes the instance from the collector and lets go of
-// Python's native reference.
+// tp_dealloc: takes the instance from the collector, destroys its fields
+// and gives its block back.
 void deallocInstance(Object* o) noexcept;
 // tp_new: calling a class directly ignores its arguments and gives an
 // instance that holds no tree.

@@ -19,10 +19,6 @@ const ClassDesc* classOfType(Object* type) {
   return nullptr;
 }
 
-void releaseNative(NativeHeader* h) noexcept {
-  if (--h->refs == 0) h->cls->destroy(h);
-}
-
 InstanceRef toOtherInstance(Object* o, const ClassDesc& expected) {
   if (!classOfType(typeOf(o))) raiseValue(std::string("Cannot convert python object to ") + expected.name);
   InstanceRef ref(headerOf(o));

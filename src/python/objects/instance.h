@@ -1,9 +1,9 @@
 // Python instances of the module's classes. Each is one block from the
 // interpreter's allocator for objects the cyclic collector tracks: the
-// interpreter's object header, then a native header (class identity and
-// native reference count), then the class's own fields. While the Python
-// count is above zero, Python holds exactly one native reference; the block
-// goes back when the last native reference does.
+// interpreter's object header, then a native header (the class), then the
+// class's own fields. The instance lives as long as its Python count: a
+// call holds a count of its own on the instance it runs on, and the fields
+// are destroyed and the block given back when the count reaches zero.
 #pragma once
 
 #include <cstddef>
@@ -47,7 +47,6 @@ struct ClassDesc {
 
 struct NativeHeader {
   const ClassDesc* cls;
-  int64_t refs;
 };
 
 // Room for the interpreter's object header, also on a reference-tracing
@@ -67,8 +66,6 @@ inline Object* pyObjectOf(NativeHeader* h) {
 inline NativeHeader* headerOf(Object* o) {
   return reinterpret_cast<NativeHeader*>(reinterpret_cast<unsigned char*>(o) + kPyHeaderRoom);
 }
-
-void releaseNative(NativeHeader* h) noexcept;
 
 // The class of one of the module's instances, or null for any other object.
 // A class is recognised by its type object, never by a slot value.
@@ -142,7 +139,7 @@ Object* newPyInstance(const ClassDesc& cls, Parts&&... parts) {
   if (!cls.pyType) raise(ErrorKind::AssertionDefect, std::string("class not built: ") + cls.name);
   Object* o = SpareInstances<Fields>::take(cls.pyType);
   auto* inst = reinterpret_cast<Instance<Fields>*>(o);  // its header is the interpreter's
-  new (&inst->native) NativeHeader{&cls, 1};            // Python's native reference
+  new (&inst->native) NativeHeader{&cls};
   new (&inst->fields) Fields{std::forward<Parts>(parts)...};
   pyLib.PyObject_GC_Track(o);
   return o;
