@@ -36,7 +36,9 @@ struct Climber {
   // compared only when both nodes were alive at the same moment: a block
   // that storage reused later cannot pass for the node.
   void ensureCurrent() {
-    if (generation == tree->generation) return;
+    if (generation != tree->generation) catchUp();
+  }
+  __attribute__((noinline)) void catchUp() {
     const auto& kept = tree->kept;
     if (generation + 1 < kept.since || node != kept.node)
       raiseValue(

@@ -244,7 +244,7 @@ struct ItemsView {
   Object* const* items;
   Ssize size;
 };
-inline bool viewItems(Object* o, ItemsView& view) {
+__attribute__((always_inline)) inline bool viewItems(Object* o, ItemsView& view) {
   if (!pyLib.inPlace) return false;
   Object* type = typeOf(o);
   if (type == pyLib.PyTuple_Type)

@@ -123,5 +123,7 @@ PyRef fetchArg(Object* args, Object* kwargs, int index, const char* name) {
   return PyRef::borrow(found);
 }
 
+void raiseHoldsNoTree(const ClassDesc& cls) { raiseValue(std::string(cls.name) + " holds no tree"); }
+
 }  // namespace py
 }  // namespace zell

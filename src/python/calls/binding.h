@@ -131,6 +131,10 @@ __attribute__((always_inline)) inline Object* callPhase(F&& step) noexcept {
 template <class SelfParam>
 struct SelfAccess;
 
+// "<class> holds no tree": the refusal of a tree object emptied, or of a
+// climber made by calling its class.
+[[noreturn]] void raiseHoldsNoTree(const ClassDesc& cls);
+
 // The result of an operation as a new Python reference; None for void.
 template <class R, class F>
 Object* resultOf(F&& run) {
@@ -273,22 +277,34 @@ bool tupleAndDict(Object* const* args, Ssize nargs, Object* kwnames, PyRef& tupl
 // where the interpreter keeps them; keywords and counts the row refuses
 // take the other convention's road, whose binding and messages they then
 // meet unchanged.
+// The caller's array may let go of an argument while the conversion of
+// another runs code: with two or more, each is held first.
 template <class T, size_t I>
-Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwnames) noexcept {
-  if ((!kwnames || pyLib.PyTuple_Size(kwnames) == 0) && bindsAsGiven<T, I>(nargs)) {
-    // The caller's array may let go of an argument while the conversion of
-    // another runs code: with two or more, each is held first. (A row
-    // without parameters converts none of what it is given.)
-    constexpr size_t kParams = rowOf<T, I>().names.size();
-    std::array<PyRef, std::max<size_t>(kParams, 1)> held;
-    if (kParams > 1 && nargs > 1)
-      for (Ssize i = 0; i < nargs; ++i) held[static_cast<size_t>(i)] = PyRef::borrow(args[i]);
-    ItemsView given{args, nargs};
-    return Road<T, I>::call(self, nullptr, nullptr, &given);
-  }
+__attribute__((noinline)) Object* callHoldingArgs(Object* self, Object* const* args, Ssize nargs) noexcept {
+  std::array<PyRef, rowOf<T, I>().names.size()> held;
+  for (Ssize i = 0; i < nargs; ++i) held[static_cast<size_t>(i)] = PyRef::borrow(args[i]);
+  ItemsView given{args, nargs};
+  return Road<T, I>::call(self, nullptr, nullptr, &given);
+}
+
+template <class T, size_t I>
+__attribute__((noinline)) Object* callByTupleAndDict(Object* self, Object* const* args, Ssize nargs,
+                                                     Object* kwnames) noexcept {
   PyRef tuple, dict;
   if (!tupleAndDict(args, nargs, kwnames, tuple, dict)) return nullptr;
   return Road<T, I>::call(self, tuple.get(), dict.get(), nullptr);
+}
+
+template <class T, size_t I>
+Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwnames) noexcept {
+  if ((!kwnames || pyLib.PyTuple_Size(kwnames) == 0) && bindsAsGiven<T, I>(nargs)) {
+    // (A row without parameters converts none of what it is given.)
+    if constexpr (rowOf<T, I>().names.size() > 1)
+      if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
+    ItemsView given{args, nargs};
+    return Road<T, I>::call(self, nullptr, nullptr, &given);
+  }
+  return callByTupleAndDict<T, I>(self, args, nargs, kwnames);
 }
 
 // The calling convention of a table's handlers.

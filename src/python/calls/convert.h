@@ -86,12 +86,10 @@ bool readExactFloats(const ItemsView& view, std::array<double, N>& out) {
 }
 
 template <class T, size_t N>
-void fromPy(Object* o, std::array<T, N>& out) {
+__attribute__((noinline)) void fromPyOneByOne(Object* o, std::array<T, N>& out) {
   ItemsView view;
   bool viewed = viewItems(o, view);
   if (viewed && view.size != static_cast<Ssize>(N)) raiseArrayConversion<T, N>();
-  if constexpr (std::is_same_v<T, double>)
-    if (viewed && readExactFloats(view, out)) return;
   // Converting an element may run its own Python code (__float__,
   // __index__), which may change the list: every element is taken, with a
   // reference of its own, before the first is converted.
@@ -104,6 +102,17 @@ void fromPy(Object* o, std::array<T, N>& out) {
     for (size_t i = 0; i < N; ++i) items[i] = PyRef::borrow(access.item(o, static_cast<Ssize>(i)));
   }
   for (size_t i = 0; i < N; ++i) fromPy(items[i].get(), out[i]);
+}
+
+// A list or tuple of exact floats, the common point, is read in line;
+// anything else element by element.
+template <class T, size_t N>
+__attribute__((always_inline)) inline void fromPy(Object* o, std::array<T, N>& out) {
+  if constexpr (std::is_same_v<T, double>) {
+    ItemsView view;
+    if (viewItems(o, view) && view.size == static_cast<Ssize>(N) && readExactFloats(view, out)) return;
+  }
+  fromPyOneByOne(o, out);
 }
 
 // Many points, as a call on many reads them: a list or tuple of points,

@@ -41,9 +41,9 @@ template <int D>
 struct SelfAccess<Tree<D>&> {
   using Held = Ref<Tree<D>>;
   static const ClassDesc& cls() { return Classes<D>::tree; }
-  static Held hold(NativeHeader* h) {
+  __attribute__((always_inline)) static Held hold(NativeHeader* h) {
     Held tree = fieldsOf<TreeObject<D>>(h).tree;
-    if (!tree) raiseValue(std::string(cls().name) + " holds no tree");
+    if (!tree) raiseHoldsNoTree(cls());
     return tree;
   }
   static Tree<D>& get(const Held& tree) { return *tree; }
@@ -64,9 +64,9 @@ template <int D>
 struct SelfAccess<Climber<D>&> {
   using Held = NativeHeader*;
   static const ClassDesc& cls() { return Classes<D>::climber; }
-  static Held hold(NativeHeader* h) {
+  __attribute__((always_inline)) static Held hold(NativeHeader* h) {
     Climber<D>& climber = get(h);
-    if (!climber.tree) raiseValue(std::string(cls().name) + " holds no tree");
+    if (!climber.tree) raiseHoldsNoTree(cls());
     climber.ensureCurrent();
     return h;
   }

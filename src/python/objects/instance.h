@@ -171,7 +171,7 @@ Object* instanceOfFields(Fields& fields) {
 class InstanceRef {
  public:
   InstanceRef() = default;
-  explicit InstanceRef(NativeHeader* h) : h_(h) { incRef(pyObjectOf(h_)); }
+  __attribute__((always_inline)) explicit InstanceRef(NativeHeader* h) : h_(h) { incRef(pyObjectOf(h_)); }
   InstanceRef(const InstanceRef&) = delete;
   InstanceRef(InstanceRef&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
   InstanceRef& operator=(const InstanceRef&) = delete;
@@ -179,7 +179,7 @@ class InstanceRef {
     std::swap(h_, o.h_);
     return *this;
   }
-  ~InstanceRef() {
+  __attribute__((always_inline)) ~InstanceRef() {
     if (h_) decRef(pyObjectOf(h_));
   }
   NativeHeader* get() const { return h_; }
@@ -191,7 +191,7 @@ class InstanceRef {
 // The instance behind `o`, which must be of class `expected`: any other
 // object raises "Cannot convert python object to <class>".
 InstanceRef toOtherInstance(Object* o, const ClassDesc& expected);
-inline InstanceRef toInstance(Object* o, const ClassDesc& expected) {
+__attribute__((always_inline)) inline InstanceRef toInstance(Object* o, const ClassDesc& expected) {
   // The interpreter hands every method an instance of its own class.
   if (typeOf(o) == expected.pyType && headerOf(o)->cls == &expected) return InstanceRef(headerOf(o));
   return toOtherInstance(o, expected);
