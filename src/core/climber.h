@@ -95,6 +95,8 @@ struct Climber {
     return tree->defaultCell->payload.get();
   }
   void setData(void* object) { node->data.set(object); }
+  // Stores `object`, taking over a count the caller holds on it.
+  void adoptData(void* object) { node->data.adopt(object); }
   // Removes the node's own payload and hands over its count; the default is
   // never extracted.
   void* extractData() {

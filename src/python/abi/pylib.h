@@ -276,7 +276,7 @@ inline void fillNewTuple(Object* tuple, Ssize i, Object* item) {
   else
     pyLib.PyTuple_SetItem(tuple, i, item);
 }
-inline Object* newNone() {
+__attribute__((always_inline)) inline Object* newNone() {
   incRef(pyLib.None);
   return pyLib.None;
 }

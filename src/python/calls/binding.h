@@ -207,7 +207,7 @@ template <class T, size_t I, class R, class... A>
 struct FunctionRoad<T, I, R(A...)> {
   static Object* call(Object*, Object* args, Object* kwargs, const ItemsView* bound) noexcept {
     std::tuple<std::decay_t<A>...> values{};
-    if (!conversionPhase([&] {
+    if (!conversionPhase([&]() __attribute__((always_inline)) {
           ItemsView view;
           const ItemsView* positional = bound ? bound : bindArgs<T, I>(args, kwargs, view);
           convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
@@ -229,14 +229,14 @@ struct MethodRoad<T, I, R(S, A...)> {
   static Object* call(Object* self, Object* args, Object* kwargs, const ItemsView* bound) noexcept {
     InstanceRef instance;
     std::tuple<std::decay_t<A>...> values{};
-    if (!conversionPhase([&] {
+    if (!conversionPhase([&]() __attribute__((always_inline)) {
           ItemsView view;
           const ItemsView* positional = bound ? bound : bindArgs<T, I>(args, kwargs, view);
           instance = toInstance(self, Self::cls());
           convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
         }))
       return nullptr;
-    return callPhase([&] {
+    return callPhase([&]() __attribute__((always_inline)) {
       typename Self::Held held = Self::hold(instance.get());
       return resultOf<R>([&] {
         return std::apply(

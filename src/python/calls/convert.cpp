@@ -94,8 +94,6 @@ void fromPy(Object* o, ByteView& out) {
   if (!viewText(o, out.owner, out.bytes)) refuseAsString(o);
 }
 
-void fromPy(Object* o, PyRef& out) { out = PyRef::borrow(o); }
-
 bool listOrTuple(Object* o, ListOrTuple& access) {
   if (isOfType(o, pyLib.PyList_Type))
     access = ListOrTuple{pyLib.PyList_Size, pyLib.PyList_GetItem};
@@ -151,8 +149,6 @@ Object* toPy(int64_t value) {
   return checked(pyLib.Py_BuildValue("L", v));
 }
 Object* toPy(bool value) { return checked(pyLib.PyBool_FromLong(value)); }
-Object* toPy(PyRef object) { return object ? object.release() : newNone(); }
-
 Object* toPy(const std::string& bytes) { return textOrBytes(bytes); }
 
 Object* textOrBytes(std::string_view bytes) {

@@ -47,7 +47,7 @@ struct ByteView {
   std::string_view bytes;
 };
 void fromPy(Object* o, ByteView& out);
-void fromPy(Object* o, PyRef& out);  // any object, None included
+inline void fromPy(Object* o, PyRef& out) { out = PyRef::borrow(o); }  // any object, None included
 
 // A list or tuple of exactly N numbers ("array[0..N-1, float]" or
 // "array[0..N-1, uint]" when it is not one).
@@ -163,7 +163,7 @@ Object* toPy(double value);
 Object* toPy(uint64_t value);
 Object* toPy(int64_t value);
 Object* toPy(bool value);
-Object* toPy(PyRef object);              // null becomes None
+inline Object* toPy(PyRef object) { return object ? object.release() : newNone(); }  // null becomes None
 Object* toPy(const std::string& bytes);  // str when valid UTF-8, else bytes
 Object* textOrBytes(std::string_view bytes);
 Object* toPy(const std::vector<uint64_t>& values);

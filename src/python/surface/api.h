@@ -99,7 +99,7 @@ struct ClimberMethods {
       def("climbClone", &C::climbClone, "childNr"),
       def("creativeClimbClone", &C::creativeClimbClone, "childNr"),
       def("getData", [](C& c) { return PyRef::borrow(static_cast<Object*>(c.dataOrDefault())); }),
-      def("setData", [](C& c, PyRef data) { c.setData(data.get()); }, "data"),
+      def("setData", [](C& c, PyRef data) { c.adoptData(data.release()); }, "data"),
       def("extractData", [](C& c) { return PyRef::steal(static_cast<Object*>(c.extractData())); }),
       def("hasData", &C::hasData),
       def("hasChildren", &C::hasChildren),
