@@ -137,7 +137,7 @@ struct SelfAccess;
 
 // The result of an operation as a new Python reference; None for void.
 template <class R, class F>
-Object* resultOf(F&& run) {
+__attribute__((always_inline)) inline Object* resultOf(F&& run) {
   if constexpr (std::is_void_v<R>) {
     run();
     return newNone();
