@@ -34,9 +34,26 @@ class Writer {
   void boolean(bool v) { byte(v ? 0xc3 : 0xc2); }
   void uint(uint64_t v);
   void float64(double v);
-  void string(const char* data, size_t size);
+  void string(const char* data, size_t size) {
+    stringHeader(size);
+    raw(std::string_view(data, size));
+  }
   void string(std::string_view s) { string(s.data(), s.size()); }
-  void arrayHeader(uint32_t count);
+  // The fix forms inline: they are the headers of nearly every record.
+  void arrayHeader(uint32_t count) {
+    if (count <= kFixArrayMax) return byte(static_cast<uint8_t>(0x90 + count));
+    sizedArrayHeader(count);
+  }
+  void stringHeader(size_t size) {
+    if (size <= kFixStringMax) return byte(static_cast<uint8_t>(0xa0 + size));
+    sizedStringHeader(size);
+  }
+  static constexpr size_t kFixArrayMax = 15, kFixStringMax = 31;
+
+  // Room for `most` more bytes, which the caller writes in place and then
+  // counts with `wrote`: for values whose size is known only once written.
+  char* space(size_t most) { return room(most); }
+  void wrote(size_t n) { size_ += n; }
 
   // Bytes already encoded, appended as they are.
   void raw(std::string_view bytes) {
@@ -64,6 +81,8 @@ class Writer {
     return data_ + size_;
   }
   void grow(size_t needed);
+  void sizedArrayHeader(uint32_t count);
+  void sizedStringHeader(size_t size);
   void byte(uint8_t b) {
     *room(1) = static_cast<char>(b);
     ++size_;
@@ -107,6 +126,9 @@ class Reader {
     return true;
   }
   size_t position() const { return pos_; }
+  // The input not read yet, and a step over some of it.
+  std::string_view rest() const { return in_.substr(pos_); }
+  void skip(size_t n) { pos_ += n < remaining() ? n : remaining(); }
   // The input from `start` to the current position.
   std::string_view since(size_t start) const { return in_.substr(start, pos_ - start); }
 

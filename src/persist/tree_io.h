@@ -120,12 +120,16 @@ class TreeWriter {
         out.raw(writer.emptyLeaf_);
         return false;
       }
-      out.arrayHeader(2);
-      writer.payload(at.node->data);
       if (!at.children) {
-        out.raw(childlessTail<D>());
+        // [[string, true], [nil x 2^D, false]]: two prepared runs around
+        // the payload's string.
+        out.raw(kLeafHead);
+        writer.payloadString(at.node->data);
+        out.raw(writer.presentLeafTail_);
         return false;
       }
+      out.arrayHeader(2);
+      writer.payload(at.node->data);
       out.arrayHeader(2);
       out.arrayHeader(ChildSet<D>::kCount);
       return true;
@@ -142,6 +146,14 @@ class TreeWriter {
     codec_.dump(held.get(), out_);
     out_.boolean(held.has());
   }
+  // The string of a payload that is present, held likewise.
+  void payloadString(const Payload& p) {
+    Payload held = p.shared();
+    codec_.dump(held.get(), out_);
+  }
+  // What opens the record of a node without children: the node's array
+  // and its payload's.
+  static constexpr std::string_view kLeafHead{"\x92\x92", 2};
   const std::string& emptyLeaf() {
     if (emptyLeaf_.empty()) {
       size_t start = out_.bytes().size();
@@ -156,6 +168,8 @@ class TreeWriter {
   PayloadCodec& codec_;
   msgpack::Writer out_;
   std::string emptyLeaf_;
+  // What follows the string of a present payload in a childless record.
+  const std::string presentLeafTail_ = "\xc3" + std::string(childlessTail<D>());
 };
 
 template <int D>
