@@ -127,34 +127,44 @@ std::string_view firstMemo(int protocol) {
 
 bool framed(int protocol, size_t size) { return protocol >= kFirstFramed && size < kUnframed; }
 
+// The protocol header, the frame header when there is one, the opcode and
+// the length: the pickle up to the string's bytes. Returns its size.
+size_t blobHead(int protocol, Blob kind, size_t size, uint8_t* head) {
+  BlobForm form = blobForm(protocol, kind, size);
+  size_t body = 1 + static_cast<size_t>(form.width) + size + firstMemo(protocol).size() + 1;
+  size_t n = 0;
+  head[n++] = kProto;
+  head[n++] = static_cast<uint8_t>(protocol);
+  if (framed(protocol, size)) {
+    head[n++] = kFrame;
+    putLittleEndian(body, 8, head + n);
+    n += 8;
+  }
+  head[n++] = form.opcode;
+  putLittleEndian(size, form.width, head + n);
+  return n + static_cast<size_t>(form.width);
+}
+
 }  // namespace
 
 bool blobWritten(int protocol, Blob kind, size_t size) {
   return protocol >= kFirstBlob && protocol <= kHighest && blobForm(protocol, kind, size).width > 0;
 }
 
-void writeBlob(int protocol, Blob kind, std::string_view data, std::string& out) {
-  BlobForm form = blobForm(protocol, kind, data.size());
+size_t blobSize(int protocol, Blob kind, size_t size) {
+  size_t head = 2 + (framed(protocol, size) ? kFrameHeader : 0) + 1;
+  return head + static_cast<size_t>(blobForm(protocol, kind, size).width) + size +
+         firstMemo(protocol).size() + 1;
+}
+
+void writeBlob(int protocol, Blob kind, std::string_view data, char* out) {
+  uint8_t* p = reinterpret_cast<uint8_t*>(out);
+  p += blobHead(protocol, kind, data.size(), p);
+  std::memcpy(p, data.data(), data.size());
+  p += data.size();
   std::string_view memo = firstMemo(protocol);
-  size_t body = 1 + static_cast<size_t>(form.width) + data.size() + memo.size() + 1;
-  uint8_t head[2 + kFrameHeader + 1 + 8];
-  size_t n = 0;
-  head[n++] = kProto;
-  head[n++] = static_cast<uint8_t>(protocol);
-  if (framed(protocol, data.size())) {
-    head[n++] = kFrame;
-    putLittleEndian(body, 8, head + n);
-    n += 8;
-  }
-  head[n++] = form.opcode;
-  putLittleEndian(data.size(), form.width, head + n);
-  n += static_cast<size_t>(form.width);
-  out.clear();
-  out.reserve(n + data.size() + memo.size() + 1);
-  out.append(reinterpret_cast<const char*>(head), n)
-      .append(data)
-      .append(memo)
-      .push_back(static_cast<char>(kStop));
+  std::memcpy(p, memo.data(), memo.size());
+  p[memo.size()] = kStop;
 }
 
 bool readBlob(std::string_view bytes, int highest, Blob& kind, std::string_view& data) {
