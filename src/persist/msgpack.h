@@ -4,6 +4,7 @@
 // builds a generic value.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +61,12 @@ class Writer {
     if (bytes.empty()) return;
     std::memcpy(room(bytes.size()), bytes.data(), bytes.size());
     size_ += bytes.size();
+  }
+  // The same for bytes of a size known when compiling, copied inline.
+  template <size_t N>
+  void raw(const std::array<char, N>& bytes) {
+    std::memcpy(room(N), bytes.data(), N);
+    size_ += N;
   }
   void truncate(size_t size) { size_ = size; }
   void reserve(size_t size) {

@@ -15,6 +15,7 @@
 // back.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -38,19 +39,44 @@ class PayloadCodec {
   virtual bool inert(std::string_view) const { return false; }
 };
 
-// What follows the payload in the record of a node without children:
-// [[nil x 2^D], false].
+// [[nil x `slots`], false], after `flag` when it is not 0: what follows
+// the payload in the record of a node without children.
+template <size_t N>
+constexpr std::array<char, N> childlessTailBytes(int slots, char flag) {
+  std::array<char, N> bytes{};
+  size_t n = 0;
+  if (flag) bytes[n++] = flag;
+  bytes[n++] = '\x92';
+  if (slots <= 15) {
+    bytes[n++] = static_cast<char>(0x90 + slots);
+  } else {
+    bytes[n++] = '\xdc';
+    bytes[n++] = static_cast<char>(slots >> 8);
+    bytes[n++] = static_cast<char>(slots & 0xff);
+  }
+  for (int c = 0; c < slots; ++c) bytes[n++] = '\xc0';
+  bytes[n++] = '\xc2';
+  return bytes;
+}
+
+// The fixed bytes of the record of a node without children, which are
+// nearly all of a tree's: copied and compared at sizes known when compiling.
+template <int D>
+struct ChildlessRecord {
+  static constexpr int kSlots = ChildSet<D>::kCount;
+  static constexpr size_t kTailSize = 1 + (kSlots <= 15 ? 1 : 3) + kSlots + 1;
+  // What opens it: the node's array and its payload's.
+  static constexpr std::array<char, 2> kHead{'\x92', '\x92'};
+  // What follows the payload: [[nil x 2^D], false].
+  static constexpr std::array<char, kTailSize> kTail = childlessTailBytes<kTailSize>(kSlots, 0);
+  // The payload's presence flag, true, and the same.
+  static constexpr std::array<char, 1 + kTailSize> kPresentTail =
+      childlessTailBytes<1 + kTailSize>(kSlots, '\xc3');
+};
+
 template <int D>
 std::string_view childlessTail() {
-  static const std::string tail = [] {
-    msgpack::Writer w;
-    w.arrayHeader(2);
-    w.arrayHeader(ChildSet<D>::kCount);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) w.nil();
-    w.boolean(false);
-    return w.take();
-  }();
-  return tail;
+  return std::string_view(ChildlessRecord<D>::kTail.data(), ChildlessRecord<D>::kTail.size());
 }
 
 // A tree record holds at most 64 levels below its root.
@@ -123,9 +149,9 @@ class TreeWriter {
       if (!at.children) {
         // [[string, true], [nil x 2^D, false]]: two prepared runs around
         // the payload's string.
-        out.raw(kLeafHead);
+        out.raw(ChildlessRecord<D>::kHead);
         writer.payloadString(at.node->data);
-        out.raw(writer.presentLeafTail_);
+        out.raw(ChildlessRecord<D>::kPresentTail);
         return false;
       }
       out.arrayHeader(2);
@@ -151,9 +177,7 @@ class TreeWriter {
     Payload held = p.shared();
     codec_.dump(held.get(), out_);
   }
-  // What opens the record of a node without children: the node's array
-  // and its payload's.
-  static constexpr std::string_view kLeafHead{"\x92\x92", 2};
+
   const std::string& emptyLeaf() {
     if (emptyLeaf_.empty()) {
       size_t start = out_.bytes().size();
@@ -168,8 +192,6 @@ class TreeWriter {
   PayloadCodec& codec_;
   msgpack::Writer out_;
   std::string emptyLeaf_;
-  // What follows the string of a present payload in a childless record.
-  const std::string presentLeafTail_ = "\xc3" + std::string(childlessTail<D>());
 };
 
 template <int D>
