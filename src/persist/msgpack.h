@@ -132,12 +132,9 @@ class Reader {
     pos_ += bytes.size();
     return true;
   }
-  size_t position() const { return pos_; }
   // The input not read yet, and a step over some of it.
   std::string_view rest() const { return in_.substr(pos_); }
   void skip(size_t n) { pos_ += n < remaining() ? n : remaining(); }
-  // The input from `start` to the current position.
-  std::string_view since(size_t start) const { return in_.substr(start, pos_ - start); }
 
   // Consumes a nil when one comes next.
   bool nil() {

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "core/walk.h"
@@ -282,21 +283,59 @@ class TreeReader {
     if (nesting > kMaxNodeNesting) raiseValue("serialized tree nests deeper than 65 levels");
     poll_.step();
     if (nesting > s.height) s.height = nesting;
-    // Most records are empty leaves, written alike: once one has been read
-    // in full, the same bytes again make the same empty node.
-    if (!emptyLeaf_.empty() && in_.skipIf(emptyLeaf_)) return;
-    size_t start = in_.position();
+    if (childless(n)) return;
     uint32_t count = 0;
     bool hadCount = in_.recordHeader(count);
-    bool inert = payload(n.data);
+    std::string_view bytes = payload(n.data);
     // A leaf's children part is always the same bytes.
     if (in_.skipIf(childlessTail_)) {
       msgpack::Reader::recordCheck(hadCount, count, 2);
-      if (inert && !n.data.has()) emptyLeaf_ = in_.since(start);
+      if (!n.data.has()) noteInert(bytes);
       return;
     }
     children(s, n, nesting);
     msgpack::Reader::recordCheck(hadCount, count, 2);
+  }
+
+  // Reads the record of a node without children, [[string, has], [nil x
+  // 2^D, false]], in one step when it comes next in its usual bytes: fixed
+  // but for the string (in a header of one or two bytes) and the flag.
+  // Anything else, a record cut short included, is left unread to the full
+  // reading, which gives its errors: false.
+  bool childless(Node<D>& n) {
+    using Record = ChildlessRecord<D>;
+    std::string_view rest = in_.rest();
+    const auto* p = reinterpret_cast<const uint8_t*>(rest.data());
+    if (rest.size() < 4 || p[0] != 0x92 || p[1] != 0x92) return false;
+    size_t head = 3, size = p[2] & 0x1f;  // fixstr
+    if ((p[2] & 0xe0) != 0xa0) {
+      if (p[2] != 0xd9) return false;
+      head = 4;  // str 8
+      size = p[3];
+    }
+    size_t flagAt = head + size, end = flagAt + 1 + Record::kTailSize;
+    if (rest.size() < end || (p[flagAt] != 0xc2 && p[flagAt] != 0xc3) ||
+        std::memcmp(p + flagAt + 1, Record::kTail.data(), Record::kTailSize) != 0)
+      return false;
+    std::string_view bytes = rest.substr(head, size);
+    bool has = p[flagAt] == 0xc3;
+    in_.skip(end);
+    // An absent payload whose string is known to load without effect
+    // leaves the node as it is.
+    if (!has && inertKnown_ && bytes == inert_) return true;
+    n.data.adopt(codec_.load(bytes));
+    if (!has) {
+      n.data.clear();  // only the flag decides whether it counts as present
+      noteInert(bytes);
+    }
+    return true;
+  }
+  // Keeps the first inert string of an absent payload: the same string
+  // again need not be loaded.
+  void noteInert(std::string_view bytes) {
+    if (inertKnown_ || !codec_.inert(bytes)) return;
+    inertKnown_ = true;
+    inert_ = bytes;
   }
 
   // The children part of a node record: [[2^D nodes or nil], has children].
@@ -326,8 +365,8 @@ class TreeReader {
                       : "a node marked as having no children holds some";
   }
 
-  // Reads a payload record; true when its string was inert.
-  bool payload(Payload& p) {
+  // Reads a payload record; returns its string.
+  std::string_view payload(Payload& p) {
     uint32_t count = 0;
     bool hadCount = in_.recordHeader(count);
     std::string_view bytes = in_.string();
@@ -335,7 +374,7 @@ class TreeReader {
     bool has = in_.boolean();
     msgpack::Reader::recordCheck(hadCount, count, 2);
     if (!has) p.clear();  // only `has` decides whether it counts as present
-    return codec_.inert(bytes);
+    return bytes;
   }
 
   static void check(const Staged& s) {
@@ -385,7 +424,8 @@ class TreeReader {
   msgpack::Reader in_;
   PayloadCodec& codec_;
   InterruptPoll poll_;
-  std::string_view emptyLeaf_;  // in the input: the first empty leaf read in full
+  bool inertKnown_ = false;
+  std::string_view inert_;  // in the input: the first inert string of an absent payload
   std::string_view childlessTail_ = childlessTail<D>();
 };
 
