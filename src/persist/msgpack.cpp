@@ -36,12 +36,8 @@ void Writer::grow(size_t needed) {
 }
 
 void Writer::uint(uint64_t v) { sized(v, 0x7f, 0x00, kUint); }
-void Writer::arrayHeader(uint32_t count) { sized(count, 15, 0x90, kArray); }
-
-void Writer::string(const char* data, size_t size) {
-  sized(size, 31, 0xa0, kString);
-  raw(std::string_view(data, size));
-}
+void Writer::sizedArrayHeader(uint32_t count) { sized(count, kFixArrayMax, 0x90, kArray); }
+void Writer::sizedStringHeader(size_t size) { sized(size, kFixStringMax, 0xa0, kString); }
 
 void Writer::float64(double v) {
   uint64_t bits;

@@ -4,6 +4,7 @@
 // builds a generic value.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -34,15 +35,38 @@ class Writer {
   void boolean(bool v) { byte(v ? 0xc3 : 0xc2); }
   void uint(uint64_t v);
   void float64(double v);
-  void string(const char* data, size_t size);
+  void string(const char* data, size_t size) {
+    stringHeader(size);
+    raw(std::string_view(data, size));
+  }
   void string(std::string_view s) { string(s.data(), s.size()); }
-  void arrayHeader(uint32_t count);
+  // The fix forms inline: they are the headers of nearly every record.
+  void arrayHeader(uint32_t count) {
+    if (count <= kFixArrayMax) return byte(static_cast<uint8_t>(0x90 + count));
+    sizedArrayHeader(count);
+  }
+  void stringHeader(size_t size) {
+    if (size <= kFixStringMax) return byte(static_cast<uint8_t>(0xa0 + size));
+    sizedStringHeader(size);
+  }
+  static constexpr size_t kFixArrayMax = 15, kFixStringMax = 31;
+
+  // Room for `most` more bytes, which the caller writes in place and then
+  // counts with `wrote`: for values whose size is known only once written.
+  char* space(size_t most) { return room(most); }
+  void wrote(size_t n) { size_ += n; }
 
   // Bytes already encoded, appended as they are.
   void raw(std::string_view bytes) {
     if (bytes.empty()) return;
     std::memcpy(room(bytes.size()), bytes.data(), bytes.size());
     size_ += bytes.size();
+  }
+  // The same for bytes of a size known when compiling, copied inline.
+  template <size_t N>
+  void raw(const std::array<char, N>& bytes) {
+    std::memcpy(room(N), bytes.data(), N);
+    size_ += N;
   }
   void truncate(size_t size) { size_ = size; }
   void reserve(size_t size) {
@@ -64,6 +88,8 @@ class Writer {
     return data_ + size_;
   }
   void grow(size_t needed);
+  void sizedArrayHeader(uint32_t count);
+  void sizedStringHeader(size_t size);
   void byte(uint8_t b) {
     *room(1) = static_cast<char>(b);
     ++size_;
@@ -106,9 +132,9 @@ class Reader {
     pos_ += bytes.size();
     return true;
   }
-  size_t position() const { return pos_; }
-  // The input from `start` to the current position.
-  std::string_view since(size_t start) const { return in_.substr(start, pos_ - start); }
+  // The input not read yet, and a step over some of it.
+  std::string_view rest() const { return in_.substr(pos_); }
+  void skip(size_t n) { pos_ += n < remaining() ? n : remaining(); }
 
   // Consumes a nil when one comes next.
   bool nil() {

@@ -62,43 +62,56 @@ size_t body(const Scalar& value, uint8_t* out) {
   return n;
 }
 
-// The scalar that `body` (opcode, argument, stop byte) holds.
-bool readBody(const uint8_t* p, size_t size, Scalar& value) {
-  static const struct {
-    uint8_t opcode;
-    size_t argument;
-  } kForms[] = {{kNone, 0}, {kTrue, 0}, {kFalse, 0}, {kInt1, 1}, {kInt2, 2}, {kInt4, 4}, {kFloat, 8}};
-  for (const auto& form : kForms) {
-    if (p[0] != form.opcode) continue;
-    if (size != form.argument + 2 || p[size - 1] != kStop) return false;
-    const uint8_t* arg = p + 1;
-    switch (form.opcode) {
-      case kNone:
-        value.kind = Scalar::None;
-        break;
-      case kTrue:
-      case kFalse:
-        value.kind = Scalar::Bool;
-        value.integer = form.opcode == kTrue;
-        break;
-      case kFloat: {
-        uint64_t bits = 0;
-        for (int i = 0; i < 8; ++i) bits = (bits << 8) | arg[i];
-        value.kind = Scalar::Float;
-        std::memcpy(&value.real, &bits, sizeof bits);
-        break;
-      }
-      default: {
-        int width = static_cast<int>(form.argument);
-        uint64_t bits = littleEndian(arg, width);
-        value.kind = Scalar::Int;
-        value.integer =
-            width == 4 ? static_cast<int64_t>(static_cast<int32_t>(bits)) : static_cast<int64_t>(bits);
-      }
-    }
-    return true;
+// The size of the argument of a scalar's opcode; -1 for any other opcode.
+int argumentOf(uint8_t opcode) {
+  switch (opcode) {
+    case kNone:
+    case kTrue:
+    case kFalse:
+      return 0;
+    case kInt1:
+      return 1;
+    case kInt2:
+      return 2;
+    case kInt4:
+      return 4;
+    case kFloat:
+      return 8;
+    default:
+      return -1;
   }
-  return false;
+}
+
+// The scalar that `body` (opcode, argument, stop byte) holds, its opcode
+// being a scalar's.
+bool readBody(const uint8_t* p, size_t size, Scalar& value) {
+  int width = argumentOf(p[0]);
+  if (size != static_cast<size_t>(width) + 2 || p[size - 1] != kStop) return false;
+  const uint8_t* arg = p + 1;
+  switch (p[0]) {
+    case kNone:
+      value.kind = Scalar::None;
+      break;
+    case kTrue:
+    case kFalse:
+      value.kind = Scalar::Bool;
+      value.integer = p[0] == kTrue;
+      break;
+    case kFloat: {
+      uint64_t bits = 0;
+      for (int i = 0; i < 8; ++i) bits = (bits << 8) | arg[i];
+      value.kind = Scalar::Float;
+      std::memcpy(&value.real, &bits, sizeof bits);
+      break;
+    }
+    default: {
+      uint64_t bits = littleEndian(arg, width);
+      value.kind = Scalar::Int;
+      value.integer =
+          width == 4 ? static_cast<int64_t>(static_cast<int32_t>(bits)) : static_cast<int64_t>(bits);
+    }
+  }
+  return true;
 }
 
 // The opcode and the width of the length field that the pickler takes for
@@ -127,34 +140,44 @@ std::string_view firstMemo(int protocol) {
 
 bool framed(int protocol, size_t size) { return protocol >= kFirstFramed && size < kUnframed; }
 
+// The protocol header, the frame header when there is one, the opcode and
+// the length: the pickle up to the string's bytes. Returns its size.
+size_t blobHead(int protocol, Blob kind, size_t size, uint8_t* head) {
+  BlobForm form = blobForm(protocol, kind, size);
+  size_t body = 1 + static_cast<size_t>(form.width) + size + firstMemo(protocol).size() + 1;
+  size_t n = 0;
+  head[n++] = kProto;
+  head[n++] = static_cast<uint8_t>(protocol);
+  if (framed(protocol, size)) {
+    head[n++] = kFrame;
+    putLittleEndian(body, 8, head + n);
+    n += 8;
+  }
+  head[n++] = form.opcode;
+  putLittleEndian(size, form.width, head + n);
+  return n + static_cast<size_t>(form.width);
+}
+
 }  // namespace
 
 bool blobWritten(int protocol, Blob kind, size_t size) {
   return protocol >= kFirstBlob && protocol <= kHighest && blobForm(protocol, kind, size).width > 0;
 }
 
-void writeBlob(int protocol, Blob kind, std::string_view data, std::string& out) {
-  BlobForm form = blobForm(protocol, kind, data.size());
+size_t blobSize(int protocol, Blob kind, size_t size) {
+  size_t head = 2 + (framed(protocol, size) ? kFrameHeader : 0) + 1;
+  return head + static_cast<size_t>(blobForm(protocol, kind, size).width) + size +
+         firstMemo(protocol).size() + 1;
+}
+
+void writeBlob(int protocol, Blob kind, std::string_view data, char* out) {
+  uint8_t* p = reinterpret_cast<uint8_t*>(out);
+  p += blobHead(protocol, kind, data.size(), p);
+  std::memcpy(p, data.data(), data.size());
+  p += data.size();
   std::string_view memo = firstMemo(protocol);
-  size_t body = 1 + static_cast<size_t>(form.width) + data.size() + memo.size() + 1;
-  uint8_t head[2 + kFrameHeader + 1 + 8];
-  size_t n = 0;
-  head[n++] = kProto;
-  head[n++] = static_cast<uint8_t>(protocol);
-  if (framed(protocol, data.size())) {
-    head[n++] = kFrame;
-    putLittleEndian(body, 8, head + n);
-    n += 8;
-  }
-  head[n++] = form.opcode;
-  putLittleEndian(data.size(), form.width, head + n);
-  n += static_cast<size_t>(form.width);
-  out.clear();
-  out.reserve(n + data.size() + memo.size() + 1);
-  out.append(reinterpret_cast<const char*>(head), n)
-      .append(data)
-      .append(memo)
-      .push_back(static_cast<char>(kStop));
+  std::memcpy(p, memo.data(), memo.size());
+  p[memo.size()] = kStop;
 }
 
 bool readBlob(std::string_view bytes, int highest, Blob& kind, std::string_view& data) {
@@ -237,11 +260,15 @@ bool read(std::string_view bytes, int highest, Scalar& value) {
   size_t size = bytes.size();
   if (size < 4 || p[0] != kProto || p[1] < kLowest || p[1] > kHighest || p[1] > highest) return false;
   size_t start = 2;
-  if (p[2] == kFrame) {
+  bool frame = p[2] == kFrame;
+  if (frame) {
     if (p[1] < kFirstFramed || size < start + kFrameHeader + 2) return false;
-    if (littleEndian(p + 3, 8) != size - start - kFrameHeader) return false;
     start += kFrameHeader;
   }
+  // The opcode first: it turns away the pickles of everything else, most
+  // of them framed, before their frame's length is read.
+  if (argumentOf(p[start]) < 0) return false;
+  if (frame && littleEndian(p + 3, 8) != size - start) return false;
   return readBody(p + start, size - start, value);
 }
 

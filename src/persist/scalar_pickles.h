@@ -55,9 +55,10 @@ enum class Blob : uint8_t { Text, Bytes };
 // above under `protocol`.
 bool blobWritten(int protocol, Blob kind, size_t size);
 
-// Writes the pickle into `out` (replacing what it held); only where
-// blobWritten says so.
-void writeBlob(int protocol, Blob kind, std::string_view data, std::string& out);
+// The size of that pickle, and the pickle itself written into `out`, which
+// has room for it; only where blobWritten says so.
+size_t blobSize(int protocol, Blob kind, size_t size);
+void writeBlob(int protocol, Blob kind, std::string_view data, char* out);
 
 // True, with the kind and a view of the bytes inside `bytes`, when `bytes`
 // is one whole pickle of a string in exactly the form written above, of a

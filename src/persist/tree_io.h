@@ -15,7 +15,9 @@
 // back.
 #pragma once
 
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "core/walk.h"
@@ -38,19 +40,44 @@ class PayloadCodec {
   virtual bool inert(std::string_view) const { return false; }
 };
 
-// What follows the payload in the record of a node without children:
-// [[nil x 2^D], false].
+// [[nil x `slots`], false], after `flag` when it is not 0: what follows
+// the payload in the record of a node without children.
+template <size_t N>
+constexpr std::array<char, N> childlessTailBytes(int slots, char flag) {
+  std::array<char, N> bytes{};
+  size_t n = 0;
+  if (flag) bytes[n++] = flag;
+  bytes[n++] = '\x92';
+  if (slots <= 15) {
+    bytes[n++] = static_cast<char>(0x90 + slots);
+  } else {
+    bytes[n++] = '\xdc';
+    bytes[n++] = static_cast<char>(slots >> 8);
+    bytes[n++] = static_cast<char>(slots & 0xff);
+  }
+  for (int c = 0; c < slots; ++c) bytes[n++] = '\xc0';
+  bytes[n++] = '\xc2';
+  return bytes;
+}
+
+// The fixed bytes of the record of a node without children, which are
+// nearly all of a tree's: copied and compared at sizes known when compiling.
+template <int D>
+struct ChildlessRecord {
+  static constexpr int kSlots = ChildSet<D>::kCount;
+  static constexpr size_t kTailSize = 1 + (kSlots <= 15 ? 1 : 3) + kSlots + 1;
+  // What opens it: the node's array and its payload's.
+  static constexpr std::array<char, 2> kHead{'\x92', '\x92'};
+  // What follows the payload: [[nil x 2^D], false].
+  static constexpr std::array<char, kTailSize> kTail = childlessTailBytes<kTailSize>(kSlots, 0);
+  // The payload's presence flag, true, and the same.
+  static constexpr std::array<char, 1 + kTailSize> kPresentTail =
+      childlessTailBytes<1 + kTailSize>(kSlots, '\xc3');
+};
+
 template <int D>
 std::string_view childlessTail() {
-  static const std::string tail = [] {
-    msgpack::Writer w;
-    w.arrayHeader(2);
-    w.arrayHeader(ChildSet<D>::kCount);
-    for (int c = 0; c < ChildSet<D>::kCount; ++c) w.nil();
-    w.boolean(false);
-    return w.take();
-  }();
-  return tail;
+  return std::string_view(ChildlessRecord<D>::kTail.data(), ChildlessRecord<D>::kTail.size());
 }
 
 // A tree record holds at most 64 levels below its root.
@@ -120,12 +147,16 @@ class TreeWriter {
         out.raw(writer.emptyLeaf_);
         return false;
       }
-      out.arrayHeader(2);
-      writer.payload(at.node->data);
       if (!at.children) {
-        out.raw(childlessTail<D>());
+        // [[string, true], [nil x 2^D, false]]: two prepared runs around
+        // the payload's string.
+        out.raw(ChildlessRecord<D>::kHead);
+        writer.payloadString(at.node->data);
+        out.raw(ChildlessRecord<D>::kPresentTail);
         return false;
       }
+      out.arrayHeader(2);
+      writer.payload(at.node->data);
       out.arrayHeader(2);
       out.arrayHeader(ChildSet<D>::kCount);
       return true;
@@ -142,6 +173,12 @@ class TreeWriter {
     codec_.dump(held.get(), out_);
     out_.boolean(held.has());
   }
+  // The string of a payload that is present, held likewise.
+  void payloadString(const Payload& p) {
+    Payload held = p.shared();
+    codec_.dump(held.get(), out_);
+  }
+
   const std::string& emptyLeaf() {
     if (emptyLeaf_.empty()) {
       size_t start = out_.bytes().size();
@@ -246,21 +283,59 @@ class TreeReader {
     if (nesting > kMaxNodeNesting) raiseValue("serialized tree nests deeper than 65 levels");
     poll_.step();
     if (nesting > s.height) s.height = nesting;
-    // Most records are empty leaves, written alike: once one has been read
-    // in full, the same bytes again make the same empty node.
-    if (!emptyLeaf_.empty() && in_.skipIf(emptyLeaf_)) return;
-    size_t start = in_.position();
+    if (childless(n)) return;
     uint32_t count = 0;
     bool hadCount = in_.recordHeader(count);
-    bool inert = payload(n.data);
+    std::string_view bytes = payload(n.data);
     // A leaf's children part is always the same bytes.
     if (in_.skipIf(childlessTail_)) {
       msgpack::Reader::recordCheck(hadCount, count, 2);
-      if (inert && !n.data.has()) emptyLeaf_ = in_.since(start);
+      if (!n.data.has()) noteInert(bytes);
       return;
     }
     children(s, n, nesting);
     msgpack::Reader::recordCheck(hadCount, count, 2);
+  }
+
+  // Reads the record of a node without children, [[string, has], [nil x
+  // 2^D, false]], in one step when it comes next in its usual bytes: fixed
+  // but for the string (in a header of one or two bytes) and the flag.
+  // Anything else, a record cut short included, is left unread to the full
+  // reading, which gives its errors: false.
+  bool childless(Node<D>& n) {
+    using Record = ChildlessRecord<D>;
+    std::string_view rest = in_.rest();
+    const auto* p = reinterpret_cast<const uint8_t*>(rest.data());
+    if (rest.size() < 4 || p[0] != 0x92 || p[1] != 0x92) return false;
+    size_t head = 3, size = p[2] & 0x1f;  // fixstr
+    if ((p[2] & 0xe0) != 0xa0) {
+      if (p[2] != 0xd9) return false;
+      head = 4;  // str 8
+      size = p[3];
+    }
+    size_t flagAt = head + size, end = flagAt + 1 + Record::kTailSize;
+    if (rest.size() < end || (p[flagAt] != 0xc2 && p[flagAt] != 0xc3) ||
+        std::memcmp(p + flagAt + 1, Record::kTail.data(), Record::kTailSize) != 0)
+      return false;
+    std::string_view bytes = rest.substr(head, size);
+    bool has = p[flagAt] == 0xc3;
+    in_.skip(end);
+    // An absent payload whose string is known to load without effect
+    // leaves the node as it is.
+    if (!has && inertKnown_ && bytes == inert_) return true;
+    n.data.adopt(codec_.load(bytes));
+    if (!has) {
+      n.data.clear();  // only the flag decides whether it counts as present
+      noteInert(bytes);
+    }
+    return true;
+  }
+  // Keeps the first inert string of an absent payload: the same string
+  // again need not be loaded.
+  void noteInert(std::string_view bytes) {
+    if (inertKnown_ || !codec_.inert(bytes)) return;
+    inertKnown_ = true;
+    inert_ = bytes;
   }
 
   // The children part of a node record: [[2^D nodes or nil], has children].
@@ -290,8 +365,8 @@ class TreeReader {
                       : "a node marked as having no children holds some";
   }
 
-  // Reads a payload record; true when its string was inert.
-  bool payload(Payload& p) {
+  // Reads a payload record; returns its string.
+  std::string_view payload(Payload& p) {
     uint32_t count = 0;
     bool hadCount = in_.recordHeader(count);
     std::string_view bytes = in_.string();
@@ -299,7 +374,7 @@ class TreeReader {
     bool has = in_.boolean();
     msgpack::Reader::recordCheck(hadCount, count, 2);
     if (!has) p.clear();  // only `has` decides whether it counts as present
-    return codec_.inert(bytes);
+    return bytes;
   }
 
   static void check(const Staged& s) {
@@ -349,7 +424,8 @@ class TreeReader {
   msgpack::Reader in_;
   PayloadCodec& codec_;
   InterruptPoll poll_;
-  std::string_view emptyLeaf_;  // in the input: the first empty leaf read in full
+  bool inertKnown_ = false;
+  std::string_view inert_;  // in the input: the first inert string of an absent payload
   std::string_view childlessTail_ = childlessTail<D>();
 };
 

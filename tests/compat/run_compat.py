@@ -335,6 +335,51 @@ def check_failed_loads():
         assert tree.deserialize(deep.serialize()) is None and tree.getNodeByCoord([2.0 ** 63] * d).getData() == "bottom"
 
 
+def check_leaf_records():
+    """Leaves' records are read in one step when they come in the usual bytes: every kind of payload the module
+    pickles itself, one that pickle does, pickles of 31, 32, 255 and 256 bytes (the string header's edges), beside
+    leaves holding None and leaves holding nothing. A leaf's record bent or cut short is refused as before, leaving
+    the tree as it was, and an absent payload's pickle is loaded all the same."""
+    def sized(make, size):  # make(n) whose pickle takes `size` bytes, if there is one
+        return [make(n) for n in range(size) if len(pickle.dumps(make(n))) == size][:1]
+
+    values = [None, True, False, 0, 255, 65536, -2 ** 31, 2 ** 31, 1.5, -0.0, u"", u"\xe9t\xe9", b"", b"\x00\xff",
+              (1, "t"), Int(5)]
+    for size in (31, 32, 255, 256):
+        values += sized(lambda n: u"x" * n, size) + sized(lambda n: b"y" * n, size)
+    typed = lambda v: (type(v), repr(v))  # noqa: E731
+    for d in DIMS:
+        tree, loaded, n = ctor(d, "D")(1.0, "dflt"), ctor(d)(3.0), 2 ** d
+        cell = lambda i: [i + 0.5] + [0.5] * (d - 1)  # noqa: E731
+        for i, v in enumerate(values):
+            tree.createNodeByCoord(cell(2 * i)).setData(v)
+            tree.createNodeByCoord(cell(2 * i + 1))
+        data = tree.serialize()
+        assert loaded.deserialize(data) is None and loaded.serialize() == data and walked(loaded) == walked(tree)
+        assert [typed(loaded.getNodeByCoord(cell(2 * i)).getData()) for i in range(len(values))] == list(
+            map(typed, values))
+        tail = b"\x92" + pack([None] * n) + b"\xc2"
+        leaf = b"\x92\x92" + pack(pickle.dumps(u"\xe9t\xe9")) + b"\xc3" + tail
+        at, cells = data.find(leaf), lambda t: [t.getNodeByCoord(cell(i)).hasData() for i in range(2 * len(values))]
+        flag = at + len(leaf) - len(tail) - 1
+        bent = lambda at, by, data=data: data[:at] + by + data[at + 1:]  # noqa: E731
+        cases = [(bent(flag, b"\xc0"), "ObjectConversionDefect", "bool"),
+                 (bent(flag + len(tail), b"\xc3"), "ValueError",
+                  "cannot load the tree: a node marked as having children lacks some of them"),
+                 (bent(at + 2, struct.pack("B", bytearray(data)[at + 2] + 1)), "ObjectConversionDefect", "bool"),
+                 (data.replace(leaf, leaf[:-len(tail) - 1] + b"\xc2" + tail).replace(
+                     pack(pickle.dumps(u"\xe9t\xe9")), pack(pickle.dumps(Reduce(lambda: (int, ("x",)))))),
+                  "ValueError", None)]
+        cases += [(data[:cut], ("IOError", "ObjectConversionDefect"), None) for cut in range(at, at + len(leaf))]
+        before = loaded.serialize()
+        for bad, kind, message in cases:
+            fails(lambda: loaded.deserialize(bad), kind, message)
+            assert loaded.serialize() == before
+        absent = data.replace(leaf, leaf[:-len(tail) - 1] + b"\xc2" + tail)  # the pickle is read, not kept
+        assert loaded.deserialize(absent) is None and cells(loaded) == [
+            i % 2 == 0 and values[i // 2] != u"\xe9t\xe9" for i in range(2 * len(values))]
+
+
 def same(c, cm, deep=False):
     """The climber answers like the model's; deep: so does every node below."""
     assert (c.level(), c.size(), c.hasData(), c.hasChildren(), c.getData() is cm.get_data()) == (
@@ -1004,7 +1049,7 @@ def check_call_roads():
 
 
 CHECKS = [check_calls, check_points_emptied_while_read, check_references, check_saves_and_loads,
-          check_leaves_holding_none, check_failed_loads, check_random,
+          check_leaves_holding_none, check_leaf_records, check_failed_loads, check_random,
           check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
           check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads,
           check_doc_strings]

@@ -110,3 +110,65 @@ TEST(TreeIo, EmptyLeavesRecognisedOnlyWhenTheirPayloadIsInert) {
     EXPECT_EQ(codec.loads, inertNone ? 1 + 5 + parents + 1 : static_cast<int>(t->store.count()) + 1);
   }
 }
+
+// The records of nodes without children are read in one step when they
+// come in their usual bytes: payload strings at the edges of the one- and
+// two-byte string headers, present and absent. Input cut anywhere, or a
+// record bent out of that form, is read in full and refused as before:
+// the same refusal whether or not valid bytes follow the input in memory.
+TEST(TreeIo, ChildlessRecordsReadInOneStepAndRefusedAsBefore) {
+  struct TableCodec : PayloadCodec {  // payloads are the strings' places in the table
+    void dump(void* object, Writer& out) override {
+      out.string(object ? strings[static_cast<std::string*>(object) - strings] : std::string("N"));
+    }
+    void* load(std::string_view bytes) override {
+      for (std::string& s : strings)
+        if (s == bytes) return &s;
+      if (bytes == "N") return nullptr;
+      raise(ErrorKind::ValueError, "unknown payload");
+    }
+    bool inert(std::string_view bytes) const override { return bytes == "N"; }
+    std::string strings[7] = {
+        "", "a", std::string(31, 'b'), std::string(32, 'c'), std::string(255, 'd'), std::string(256, 'e'),
+        "N"};  // the last: a present payload written like an absent one
+  };
+  payloadHooks = PayloadHooks{[](void*) {}, [](void*) {}};
+  TableCodec codec;
+  Ref<Tree<3>> t = Tree<3>::create(1.0, {0.0, 0.0, 0.0}, nullptr);
+  for (int i = 0; i < 7; ++i)  // each between cells without payloads
+    Climber<3>::createNodeByCoord(*t, {2 * i + 0.5, 0.5, 0.5}, 0).setData(&codec.strings[i]);
+  std::string bytes = TreeWriter<3>(codec).write(t.get());
+  Ref<Tree<3>> copy = Tree<3>::create(4.0, {1.0, 1.0, 1.0}, nullptr);
+  TreeReader<3>(bytes, codec).load(copy);
+  EXPECT_EQ(TreeWriter<3>(codec).write(copy.get()), bytes);
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(Climber<3>::getNodeByCoord(*copy, {2 * i + 0.5, 0.5, 0.5}, 0).node->data.get(),
+              &codec.strings[i]);
+
+  auto loadRefusal = [&](std::string_view input) {
+    Ref<Tree<3>> target = Tree<3>::create(4.0, {1.0, 1.0, 1.0}, nullptr);
+    std::string message = refusal([&] { TreeReader<3>(input, codec).load(target); });
+    EXPECT_EQ(target->minNodeSize, 4.0) << message;  // a refused load changes nothing
+    return message;
+  };
+  // Cut anywhere: the bytes after the cut stay in memory for the view, not
+  // for the copy.
+  for (size_t cut = 0; cut < bytes.size(); ++cut)
+    ASSERT_EQ(loadRefusal(std::string_view(bytes).substr(0, cut)), loadRefusal(std::string(bytes, 0, cut)))
+        << cut;
+  // The record of the cell holding "a": its flag, then a nil of its empty
+  // children part, then its string header, each bent.
+  size_t flag = bytes.find(std::string("\x92\x92\xa1") + "a") + 4;
+  auto bent = [&](size_t at, char to, std::string input = std::string()) {
+    std::string copy = input.empty() ? bytes : input;
+    return copy.replace(at, 1, 1, to);
+  };
+  EXPECT_EQ(loadRefusal(bent(flag, '\xc0')), "bool");
+  EXPECT_EQ(loadRefusal(bent(flag + 3, '\xc2')), "bool");
+  EXPECT_EQ(loadRefusal(bent(flag - 2, '\xa0')), "bool");
+  // Absent with a string that is not inert: it is loaded all the same.
+  EXPECT_EQ(loadRefusal(bent(flag - 1, 'z', bent(flag, '\xc2'))), "unknown payload");
+  Ref<Tree<3>> absent = Tree<3>::create(4.0, {1.0, 1.0, 1.0}, nullptr);
+  TreeReader<3>(bent(flag, '\xc2'), codec).load(absent);
+  EXPECT_FALSE(Climber<3>::getNodeByCoord(*absent, {2.5, 0.5, 0.5}, 0).node->data.has());
+}

@@ -135,24 +135,33 @@ PickleCodec::PickleCodec()
 void PickleCodec::dump(void* object, msgpack::Writer& out) {
   Object* o = static_cast<Object*>(object);
   bool none = !o || o == pyLib.None;
-  if (none && !none_.empty()) return out.string(none_);
+  if (none && !noneString_.empty()) return out.raw(noneString_);
   pickles::Scalar scalar;
   if (!none && scalarProtocol_ && scalarOf(o, scalar)) {
-    char bytes[pickles::kMaxPickle];
-    return out.string(bytes, pickles::write(scalarProtocol_, scalar, bytes));
+    // Written in place after a one-byte string header, which every scalar
+    // pickle fits.
+    static_assert(pickles::kMaxPickle <= msgpack::Writer::kFixStringMax, "a scalar pickle takes a fixstr");
+    char* at = out.space(1 + pickles::kMaxPickle);
+    size_t size = pickles::write(scalarProtocol_, scalar, at + 1);
+    at[0] = static_cast<char>(0xa0 + size);
+    return out.wrote(1 + size);
   }
   pickles::Blob kind;
   std::string_view data;
   if (!none && scalarProtocol_ && blobOf(o, scalarProtocol_, kind, data)) {
-    pickles::writeBlob(scalarProtocol_, kind, data, blob_);
-    return out.string(blob_);
+    size_t size = pickles::blobSize(scalarProtocol_, kind, data.size());
+    out.stringHeader(size);
+    pickles::writeBlob(scalarProtocol_, kind, data, out.space(size));
+    return out.wrote(size);
   }
   PyRef pickled = callWith(dumps_.get(), none ? pyLib.None : o);
   std::string scratch;
   std::string_view bytes = bytesOf(pickled.get(), scratch);
   if (none) {
-    none_.assign(bytes.data(), bytes.size());
-    if (scalarsDumped_) scalarProtocol_ = pickles::protocolOf(none_);
+    msgpack::Writer string;
+    string.string(bytes);
+    noneString_.assign(string.bytes().data(), string.bytes().size());
+    if (scalarsDumped_) scalarProtocol_ = pickles::protocolOf(bytes);
   }
   out.string(bytes);
 }

@@ -26,14 +26,13 @@ class PickleCodec : public PayloadCodec {
 
  private:
   PyRef dumps_, loads_;
-  std::string none_;  // pickle.dumps(None)
-  // The protocol of none_ when scalars are pickled here, else 0.
+  std::string noneString_;  // pickle.dumps(None) as a MessagePack string
+  // The protocol of the pickle of None when scalars are pickled here, else 0.
   int scalarProtocol_ = 0;
   bool scalarsDumped_;
   // The highest protocol the interpreter's unpickler reads when scalars
   // are unpickled here, else 0.
   int scalarsLoaded_;
-  std::string blob_;  // the pickle of a string, made here
 };
 
 // Marks a tree as being saved by the calling thread for as long as it
