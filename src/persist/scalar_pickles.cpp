@@ -21,13 +21,46 @@ constexpr int kFirstBlob = 3;
 // Strings of this many bytes or more go outside any frame.
 constexpr size_t kUnframed = size_t{64} << 10;
 
-uint64_t littleEndian(const uint8_t* p, int width) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLittleEndianHost = false;
+#else
+constexpr bool kLittleEndianHost = true;
+#endif
+
+// The common widths, 4 and 8, are one load where the host's order is the
+// pickle's own.
+inline uint64_t littleEndian(const uint8_t* p, int width) {
+  uint32_t v4;
   uint64_t v = 0;
+  if (kLittleEndianHost && width == 8) {
+    std::memcpy(&v, p, 8);
+    return v;
+  }
+  if (kLittleEndianHost && width == 4) {
+    std::memcpy(&v4, p, 4);
+    return v4;
+  }
   for (int i = width - 1; i >= 0; --i) v = (v << 8) | p[i];
   return v;
 }
-void putLittleEndian(uint64_t v, int width, uint8_t* out) {
-  for (int i = 0; i < width; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+// A float's argument is its eight bytes, most significant first.
+inline uint64_t bigEndian8(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return kLittleEndianHost ? __builtin_bswap64(v) : v;
+}
+inline void putLittleEndian(uint64_t v, int width, uint8_t* out) {
+  uint32_t v4 = static_cast<uint32_t>(v);
+  if (kLittleEndianHost && width == 8)
+    std::memcpy(out, &v, 8);
+  else if (kLittleEndianHost && width == 4)
+    std::memcpy(out, &v4, 4);
+  else
+    for (int i = 0; i < width; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline void putBigEndian8(uint64_t v, uint8_t* out) {
+  if (kLittleEndianHost) v = __builtin_bswap64(v);
+  std::memcpy(out, &v, 8);
 }
 
 // Opcode, argument and stop byte of `value`; returns their size.
@@ -54,7 +87,8 @@ size_t body(const Scalar& value, uint8_t* out) {
       uint64_t bits;
       std::memcpy(&bits, &value.real, sizeof bits);
       out[n++] = kFloat;
-      for (int i = 0; i < 8; ++i) out[n++] = static_cast<uint8_t>(bits >> (8 * (7 - i)));
+      putBigEndian8(bits, out + n);
+      n += 8;
       break;
     }
   }
@@ -98,8 +132,7 @@ bool readBody(const uint8_t* p, size_t size, Scalar& value) {
       value.integer = p[0] == kTrue;
       break;
     case kFloat: {
-      uint64_t bits = 0;
-      for (int i = 0; i < 8; ++i) bits = (bits << 8) | arg[i];
+      uint64_t bits = bigEndian8(arg);
       value.kind = Scalar::Float;
       std::memcpy(&value.real, &bits, sizeof bits);
       break;
@@ -219,6 +252,9 @@ bool readBlob(std::string_view bytes, int highest, Blob& kind, std::string_view&
 // The pickles of None of every protocol so far (protocol 4 as written
 // with and without a frame): all of them load as None.
 bool isNone(std::string_view bytes) {
+  // Each ends in the opcode of None and the stop: anything else is settled
+  // by one byte.
+  if (bytes.size() < 2 || bytes[bytes.size() - 2] != 'N') return false;
   static const std::string_view kForms[] = {
       std::string_view("N.", 2),
       std::string_view("\x80\x02N.", 4),
