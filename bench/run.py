@@ -33,6 +33,7 @@ sys.path.insert(0, HERE)
 import pytree  # noqa: E402
 from common import (  # noqa: E402
     Contender,
+    fmt_value,
     keep_freed_memory,
     last_level_cache_bytes,
     perf,
@@ -919,7 +920,7 @@ def main():
             print("  missed: %s vs %s: ours/alt %.3f, target %s" %
                   (r["workload"], r["alternative"], r["ratio"], r["target"]))
         else:
-            print("  missed: %s: %.1f, target %s" % (r["workload"], r["ours"], r["target"]))
+            print("  missed: %s: %s, target %s" % (r["workload"], fmt_value(r["ours"], r["unit"]), r["target"]))
     elapsed = perf() - started
     with open(args.json, "w") as f:
         json.dump({"mode": "quick" if args.quick else "full", "python": python, "warm_allocator": warm,
