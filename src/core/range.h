@@ -73,11 +73,13 @@ class WindowWalk {
   // the result, each small enough that its part of the result (and payloads
   // made in the same order) stays in the cache while the band is filled:
   // within a band the walk goes in Morton order, band after band in the
-  // order of the result. Every band walk starts at the root again, which
-  // costs little where the cells are full and much where they are few: when
-  // the first band finds its cells mostly empty, the rest is walked at once,
-  // a level at a time where it can. A store that builds nothing in the order
-  // of the result (`banded` false) has the whole window walked at once.
+  // order of the result. Each band is walked a level at a time where it can
+  // be, so that the child sets and payloads it reads are fetched ahead of
+  // their turn. Every band walk starts at the root again, which costs little
+  // where the cells are full and much where they are few: when the first
+  // band finds its cells mostly empty, the rest is walked at once. A store
+  // that builds nothing in the order of the result (`banded` false) has the
+  // whole window walked at once.
   //
   // Every band starts from the children the root had when the walk began
   // (a load gives the root new ones, and parks the old until the walk
@@ -92,7 +94,7 @@ class WindowWalk {
     for (uint64_t from = window_.first[0];; from = cells.last[0] + 1) {
       cells.first[0] = from;
       cells.last[0] = window_.last[0] - from < band ? window_.last[0] : from + band - 1;
-      if (band != UINT64_MAX || !walk.byLevels(cells)) walk.depthFirst(cells);
+      if (!walk.byLevels(cells)) walk.depthFirst(cells);
       if (cells.last[0] == window_.last[0]) return;
       if (cells.stored * 8 < kBandCells) band = UINT64_MAX;
     }

@@ -143,8 +143,9 @@ class TreeWalk {
   // run meanwhile adds anywhere would be missed: once the tree gains
   // nodes, it stops and returns false. The next walk in depth then passes
   // over the level-1 nodes whose cells were met, and meets every other
-  // node when it reaches it. It also stops, having met no cell, where a
-  // level holds too many sets to keep.
+  // node when it reaches it (only that next one: a walk may go by levels
+  // again, over another part of the tree). It also stops, having met no
+  // cell, where a level holds too many sets to keep.
   template <class Visitor>
   bool byLevels(Visitor& visitor, typename Visitor::State state = {}) {
     static_assert(!Visitor::kMeetsBareNodes, "a walk by levels passes over bare nodes");
@@ -154,6 +155,7 @@ class TreeWalk {
       Key<D> key;
       State state;
     };
+    resuming_ = false;
     if (!top_ || !visitor.enter(Place<D>{root_, top_, depth_, Key<D>{}, -1}, state)) return false;
     size_t nodes = tree_.store.count();
     std::vector<Pending> level{{top_, Key<D>{}, state}}, below;
