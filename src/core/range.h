@@ -58,12 +58,14 @@ struct Window {
   }
 };
 
-// Calls store(index, object) for every level-0 node that the window takes
-// and that holds a payload of its own, with its grid index; every other
-// cell keeps the default the grid was filled with. Only subtrees that
-// overlap the window are entered; a root at level 0 is read as the single
-// level-0 cell it is. The store may run code, which may change the tree:
-// the walk meets the nodes as a TreeWalk does.
+// Calls store(index, objects, count) for the level-0 nodes that the window
+// takes, with the grid index of the first; objects[k] is the payload of a
+// node, null where it holds none (its cell keeps the default the grid was
+// filled with). A child set that lies inside the window comes whole: count
+// is 2^D, and objects[c] is the payload of child c, at the index plus one
+// on every axis whose bit c has. Other cells come one by one (count 1),
+// only those that hold a payload. The objects are the nodes' own: a store
+// that may run code holds every object it was handed before it does.
 template <int D>
 class WindowWalk {
  public:
@@ -116,8 +118,29 @@ class WindowWalk {
 
     bool enter(const Place<D>& at, bool& inside) {
       if (at.level > 0) return overlaps(at.key, at.level, inside);
-      if (takes(at.key, inside) && at.node->data.has()) store(indexOf(at.key), at.node->data.get()), ++stored;
+      if (takes(at.key, inside) && at.node->data.has()) {
+        void* object = at.node->data.get();
+        store(indexOf(at.key), &object, 1);
+        ++stored;
+      }
       return false;
+    }
+    // A set inside the band, at least half full, is stored in one call,
+    // which finds each row of the result once for the cells the set has in
+    // it. The few payloads of a sparser set go one by one, as scattered
+    // cells do.
+    bool enterCells(Children<D> set, const Key<D>& key, bool inside) {
+      if (!inside) return false;
+      void* objects[ChildSet<D>::kCount];
+      int held = 0;
+      for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+        objects[c] = set.child(c)->data.get();
+        held += objects[c] != nullptr;
+      }
+      if (held * 2 < ChildSet<D>::kCount) return false;
+      store(indexOf(key), objects, ChildSet<D>::kCount);
+      stored += held;
+      return true;
     }
     // False when the node at `key` and `level` lies outside the band; else
     // `inside` tells whether it lies inside on every axis.
