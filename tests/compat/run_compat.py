@@ -434,7 +434,7 @@ def check_dense_windows():
         whole = tree.getRange([0.0] * d, [s - 1.0 for s in sides])
         held = [sys.getrefcount(shared) - start[0], sys.getrefcount(default) - start[1]]
         cells = reduce(lambda parts, _: [c for part in parts for c in part], range(d), [whole])
-        assert held == [sum(1 for c in cells if c is o) for o in (shared, default)] and held[1], d  # one a cell
+        assert held == [sum(c is shared for c in cells), sum(c is default for c in cells)] and held[1], d  # one a cell
         whole = cells = None
         assert [sys.getrefcount(shared), sys.getrefcount(default)] == start, d
         for case in range(16):
