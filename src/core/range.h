@@ -58,12 +58,14 @@ struct Window {
   }
 };
 
-// Calls store(index, object) for every level-0 node that the window takes
-// and that holds a payload of its own, with its grid index; every other
-// cell keeps the default the grid was filled with. Only subtrees that
-// overlap the window are entered; a root at level 0 is read as the single
-// level-0 cell it is. The store may run code, which may change the tree:
-// the walk meets the nodes as a TreeWalk does.
+// Calls store(index, objects, count) for the level-0 nodes that the window
+// takes, with the grid index of the first; objects[k] is the payload of a
+// node, null where it holds none (its cell keeps the default the grid was
+// filled with). A child set that lies inside the window comes whole: count
+// is 2^D, and objects[c] is the payload of child c, at the index plus one
+// on every axis whose bit c has. Other cells come one by one (count 1),
+// only those that hold a payload. The objects are the nodes' own: a store
+// that may run code holds every object it was handed before it does.
 template <int D>
 class WindowWalk {
  public:
@@ -73,11 +75,13 @@ class WindowWalk {
   // the result, each small enough that its part of the result (and payloads
   // made in the same order) stays in the cache while the band is filled:
   // within a band the walk goes in Morton order, band after band in the
-  // order of the result. Every band walk starts at the root again, which
-  // costs little where the cells are full and much where they are few: when
-  // the first band finds its cells mostly empty, the rest is walked at once,
-  // a level at a time where it can. A store that builds nothing in the order
-  // of the result (`banded` false) has the whole window walked at once.
+  // order of the result. Each band is walked a level at a time where it can
+  // be, so that the child sets and payloads it reads are fetched ahead of
+  // their turn. Every band walk starts at the root again, which costs little
+  // where the cells are full and much where they are few: when the first
+  // band finds its cells mostly empty, the rest is walked at once. A store
+  // that builds nothing in the order of the result (`banded` false) has the
+  // whole window walked at once.
   //
   // Every band starts from the children the root had when the walk began
   // (a load gives the root new ones, and parks the old until the walk
@@ -92,7 +96,7 @@ class WindowWalk {
     for (uint64_t from = window_.first[0];; from = cells.last[0] + 1) {
       cells.first[0] = from;
       cells.last[0] = window_.last[0] - from < band ? window_.last[0] : from + band - 1;
-      if (band != UINT64_MAX || !walk.byLevels(cells)) walk.depthFirst(cells);
+      if (!walk.byLevels(cells)) walk.depthFirst(cells);
       if (cells.last[0] == window_.last[0]) return;
       if (cells.stored * 8 < kBandCells) band = UINT64_MAX;
     }
@@ -114,8 +118,29 @@ class WindowWalk {
 
     bool enter(const Place<D>& at, bool& inside) {
       if (at.level > 0) return overlaps(at.key, at.level, inside);
-      if (takes(at.key, inside) && at.node->data.has()) store(indexOf(at.key), at.node->data.get()), ++stored;
+      if (takes(at.key, inside) && at.node->data.has()) {
+        void* object = at.node->data.get();
+        store(indexOf(at.key), &object, 1);
+        ++stored;
+      }
       return false;
+    }
+    // A set inside the band, at least half full, is stored in one call,
+    // which finds each row of the result once for the cells the set has in
+    // it. The few payloads of a sparser set go one by one, as scattered
+    // cells do.
+    bool enterCells(Children<D> set, const Key<D>& key, bool inside) {
+      if (!inside) return false;
+      void* objects[ChildSet<D>::kCount];
+      int held = 0;
+      for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+        objects[c] = set.child(c)->data.get();
+        held += objects[c] != nullptr;
+      }
+      if (held * 2 < ChildSet<D>::kCount) return false;
+      store(indexOf(key), objects, ChildSet<D>::kCount);
+      stored += held;
+      return true;
     }
     // False when the node at `key` and `level` lies outside the band; else
     // `inside` tells whether it lies inside on every axis.

@@ -64,6 +64,14 @@ struct WalkVisitor {
   // walks only.
   template <class State>
   void leave(const Place<D>&, State&) {}
+  // Called with the child set of a level-1 node that enter went into, whose
+  // key is `key`, before its cells are met: a visitor that takes all the
+  // cells of the set at once returns true, and the walk then meets none of
+  // them one by one.
+  template <class State>
+  bool enterCells(Children<D>, const Key<D>&, const State&) {
+    return false;
+  }
 };
 
 // Whether code may run while the walk is under way.
@@ -143,8 +151,9 @@ class TreeWalk {
   // run meanwhile adds anywhere would be missed: once the tree gains
   // nodes, it stops and returns false. The next walk in depth then passes
   // over the level-1 nodes whose cells were met, and meets every other
-  // node when it reaches it. It also stops, having met no cell, where a
-  // level holds too many sets to keep.
+  // node when it reaches it (only that next one: a walk may go by levels
+  // again, over another part of the tree). It also stops, having met no
+  // cell, where a level holds too many sets to keep.
   template <class Visitor>
   bool byLevels(Visitor& visitor, typename Visitor::State state = {}) {
     static_assert(!Visitor::kMeetsBareNodes, "a walk by levels passes over bare nodes");
@@ -154,6 +163,7 @@ class TreeWalk {
       Key<D> key;
       State state;
     };
+    resuming_ = false;
     if (!top_ || !visitor.enter(Place<D>{root_, top_, depth_, Key<D>{}, -1}, state)) return false;
     size_t nodes = tree_.store.count();
     std::vector<Pending> level{{top_, Key<D>{}, state}}, below;
@@ -254,12 +264,13 @@ class TreeWalk {
   }
 
   // The level-0 children of a node at level 1, most of the nodes a full
-  // tree holds, met in one loop after one question for all of them; inlined
-  // wherever the walk meets them.
+  // tree holds, met in one loop after one question for all of them, or
+  // taken by the visitor as one set; inlined wherever the walk meets them.
   template <class Visitor, class State>
   __attribute__((always_inline)) void meetCells(Children<D> set, const Key<D>& key, const State& state,
                                                 Visitor& visitor) {
     guard_.ask(kCount);
+    if (visitor.enterCells(set, key, state)) return;
     for (int c = 0; c < kCount; ++c) {
       State cellState = state;
       visitor.enter(Place<D>{set.child(c), Children<D>(), 0, childKey<D>(key, c, 1), c}, cellState);

@@ -462,6 +462,42 @@ def check_sparse_windows(seed=0):
         assert tree.getRange(lo, hi) == model.range(lo, hi), d
 
 
+def check_dense_windows():
+    """Windows over full child sets, with holes, whose edges cut the sets at every offset on every axis (and,
+    where slices of the window are wide, bands of two rows on the outermost axis, unaligned), against the model
+    cell by cell; the sparse windows of the same corners; and the references the cells hold."""
+    for d, sides in zip(DIMS, ([40], [14, 14], [7, 40, 40], [7] * 4)):
+        default, shared = object(), [d]
+        tree, model = ctor(d, "AD")(1.0, [0.0] * d, default), TreeModel(d, 1.0, [0.0] * d, default)
+        keys = reduce(lambda keys, side: [k + [i] for k in keys for i in range(side)], sides, [[]])
+        for n, key in enumerate(keys):
+            payload = None if n % 11 == 5 else shared if n % 3 else n * 10  # None is a payload too
+            if n % 7 != 3:  # else a hole: the cell keeps the default
+                tree.createNodeByKey(key).setData(payload)
+                model.walk(model.coord_to_key([float(k) for k in key]), 0, True).node.data = payload
+        start = [sys.getrefcount(shared), sys.getrefcount(default)]
+        whole = tree.getRange([0.0] * d, [s - 1.0 for s in sides])
+        held = [sys.getrefcount(shared) - start[0], sys.getrefcount(default) - start[1]]
+        cells = reduce(lambda parts, _: [c for part in parts for c in part], range(d), [whole])
+        assert held == [sum(c is shared for c in cells), sum(c is default for c in cells)] and held[1], d  # one a cell
+        whole = cells = None
+        assert [sys.getrefcount(shared), sys.getrefcount(default)] == start, d
+        for case in range(16):
+            lo = [(case + 3 * i) % 4 + (0.5 if (case >> 2) + i & 2 else 0.0) for i in range(d)]  # x.5: cell left out
+            hi = [s - 1 - (case + i) % 3 - (0.5 if case % 5 == i else 0.0) for i, s in enumerate(sides)]
+            grid, sparse = tree.getRange(lo, hi), tree.getSparseRange(lo, hi)
+            assert grid == model.range(lo, hi), (d, lo, hi)
+            origin, cells = tree.coordToKey(lo), {}
+
+            def gather(part, index):
+                if len(index) == d:
+                    return part is not default and cells.setdefault(tuple(o + i for o, i in zip(origin, index)), part)
+                [gather(sub, index + [i]) for i, sub in enumerate(part)]
+
+            gather(grid, [])
+            assert sorted(sparse) == sorted(cells) and all(sparse[k] is cells[k] for k in cells), (d, lo, hi)
+
+
 def check_random(cases=200):
     for seed in range(int(cases)):
         random_operations(random.Random(seed))
@@ -1050,7 +1086,8 @@ def check_call_roads():
 
 CHECKS = [check_calls, check_points_emptied_while_read, check_references, check_saves_and_loads,
           check_leaves_holding_none, check_leaf_records, check_failed_loads, check_random,
-          check_sparse_windows, check_scalar_pickles, check_bulk, check_bulk_arguments, check_contents, check_iteration,
+          check_sparse_windows, check_dense_windows, check_scalar_pickles, check_bulk, check_bulk_arguments,
+          check_contents, check_iteration,
           check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads,
           check_doc_strings]
 

@@ -75,7 +75,8 @@ TEST(TreeIo, LongWalksStopWhenInterrupted) {
   interruptHook = &interruptNow;
   EXPECT_EQ(refusal([&] { TreeWriter<2>(codec).write(t.get()); }), "interrupted");
   EXPECT_EQ(refusal([&] { TreeReader<2>(bytes, codec).load(target); }), "interrupted");
-  EXPECT_EQ(refusal([&] { WindowWalk<2>(*t, window).run([](const auto&, void*) {}); }), "interrupted");
+  EXPECT_EQ(refusal([&] { WindowWalk<2>(*t, window).run([](const auto&, void* const*, int) {}); }),
+            "interrupted");
   interruptHook = nullptr;
   EXPECT_EQ(target->minNodeSize, 2.0);  // the load changed nothing
   EXPECT_EQ(t->walkers, 0);

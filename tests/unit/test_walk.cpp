@@ -75,11 +75,15 @@ std::vector<Stored> walkWindow(Tree<D>& tree, const Window<D>& window, bool band
   std::vector<Stored> stored;
   WindowWalk<D>(tree, window)
       .run(
-          [&](const std::array<int64_t, D>& index, void* object) {
-            int64_t y = 0;
-            if constexpr (D > 1) y = index[1];
-            stored.push_back(Stored{index[0], y, objects->id(object)});
-            if (during) during();
+          [&](const std::array<int64_t, D>& index, void* const* cells, int count) {
+            for (int c = 0; c < count;
+                 ++c) {  // one cell, or a set: child c one further on each axis of its bits
+              if (!cells[c]) continue;
+              int64_t y = 0;
+              if constexpr (D > 1) y = index[1] + (c >> 1 & 1);
+              stored.push_back(Stored{index[0] + (c & 1), y, objects->id(cells[c])});
+              if (during) during();
+            }
           },
           banded);
   return stored;

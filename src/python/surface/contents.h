@@ -31,10 +31,12 @@ template <int D>
 PyRef sparseWindowOf(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
   Window<D> window = Window<D>::open(t, lo, hi);
   std::vector<std::pair<Key<D>, PyRef>> found;
-  auto store = [&](const std::array<int64_t, D>& index, void* data) {
+  auto store = [&](const std::array<int64_t, D>& index, void* const* objects, int count) {
     Key<D> key = window.origin;
     for (int i = 0; i < D; ++i) key[i] += static_cast<uint64_t>(index[i]);
-    found.emplace_back(key, PyRef::borrow(static_cast<Object*>(data)));
+    for (int c = 0; c < count; ++c)
+      if (objects[c])
+        found.emplace_back(childKey<D>(key, c, 1), PyRef::borrow(static_cast<Object*>(objects[c])));
   };
   WindowWalk<D>(t, window).run(store, false);
   PyRef dict = PyRef::steal(checked(pyLib._PyDict_NewPresized

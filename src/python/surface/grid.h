@@ -39,30 +39,60 @@ class Grid {
     root_ = PyRef::steal(build(0));
   }
 
-  // Replaces the entry at `index` with a new reference to `object`. The
-  // entry held the default, which the grid holds too: no code runs. In
-  // place, entries are replaced in batches, each fetching its rows, slots
-  // and objects before touching any: the cells of a window lie scattered
-  // over memory, and waiting for them one at a time costs more than the
-  // work.
-  void store(const std::array<int64_t, D>& index, void* object) {
-    size_t row = 0;
-    for (int i = 0; i + 1 < D; ++i)
-      row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i]);
-    Object* list = rows_[row].get();
-    auto* payload = static_cast<Object*>(object);
+  // Replaces entries with new references to the objects the window walk
+  // hands over (see WindowWalk): one cell, or a whole child set, whose
+  // null objects leave their entries alone. The entries held the default,
+  // which the grid holds too: no code runs.
+  void store(const std::array<int64_t, D>& index, void* const* objects, int count) {
+    if (count == 1)
+      return storeCell(rows_[rowOf(index)].get(), index[D - 1], static_cast<Object*>(objects[0]));
+    if (!pyLib.inPlace) return setItems(index, objects, count);
+    // A set's cells c and c + kRow share a row of the result, one beside
+    // the other; the row's next entries, which the walk reaches a few sets
+    // on, are fetched meanwhile. What the loop reads is taken first: the
+    // compiler cannot tell that the counts it writes leave them alone.
+    constexpr int kRow = ChildSet<D>::kCount / 2;
+    Object* fallback = fallback_.get();
+    bool immortals = pyLib.immortals;
+    Ssize replaced = 0;
+    Object* dropped[ChildSet<D>::kCount];  // let go once every object of the set is held
+    int drops = 0;
+    for (int c = 0; c < kRow; ++c) {
+      Object** slots = listItems(rows_[rowOf(index, c)].get()) + index[D - 1];
+      __builtin_prefetch(slots + kSlotsAhead, 1);
+      for (int k = 0; k < 2; ++k) {
+        auto* payload = static_cast<Object*>(objects[c + k * kRow]);
+        if (!payload) continue;
+        layout::incrementCount(*countOf(payload), immortals);
+        Object* old = std::exchange(slots[k], payload);
+        if (old == fallback)
+          ++replaced;
+        else
+          dropped[drops++] = old;
+      }
+    }
+    replaced_ += replaced;
+    for (int i = 0; i < drops; ++i) decRef(dropped[i]);
+  }
+
+  // Replaces entry `at` of the row `list` with a new reference to `payload`.
+  // In place, entries are replaced in batches, each fetching its rows,
+  // slots and objects before touching any: single cells of a window lie
+  // scattered over memory, and waiting for them one at a time costs more
+  // than the work.
+  void storeCell(Object* list, int64_t at, Object* payload) {
     if (!pyLib.inPlace) {
       // Only code that dug the lists out of the collector could have changed
       // their lengths.
       incRef(payload);
-      if (pyLib.PyList_SetItem(list, index[D - 1], payload) != 0) raisePythonError();
+      if (pyLib.PyList_SetItem(list, at, payload) != 0) raisePythonError();
       return;
     }
     // The reference is taken now: until the batch is written, the walk may
     // run code that drops the node's payload.
     incRef(payload);
     __builtin_prefetch(list);
-    pending_[pendingCount_++] = Pending{list, index[D - 1], payload};
+    pending_[pendingCount_++] = Pending{list, at, payload};
     if (pendingCount_ == kBatch) flush();
   }
 
@@ -106,6 +136,7 @@ class Grid {
     Object* object;
   };
   static constexpr int kBatch = 32;
+  static constexpr int kSlotsAhead = 16;
 
   void flush() {
     Object** slots[kBatch];
@@ -121,6 +152,27 @@ class Grid {
         decRef(old);
     }
     pendingCount_ = 0;
+  }
+
+  // A set stored through the interpreter's functions.
+  __attribute__((noinline)) void setItems(const std::array<int64_t, D>& index, void* const* objects,
+                                          int count) {
+    constexpr int kRow = ChildSet<D>::kCount / 2;
+    for (int c = 0; c < count; ++c)
+      if (auto* payload = static_cast<Object*>(objects[c])) {
+        incRef(payload);
+        Object* list = rows_[rowOf(index, c % kRow)].get();
+        if (pyLib.PyList_SetItem(list, index[D - 1] + c / kRow, payload) != 0) raisePythonError();
+      }
+  }
+
+  // The innermost list that holds the cell at `index`, moved one step on
+  // every axis whose bit `step` has.
+  size_t rowOf(const std::array<int64_t, D>& index, int step = 0) const {
+    size_t row = 0;
+    for (int i = 0; i + 1 < D; ++i)
+      row = row * static_cast<size_t>(extent_[i]) + static_cast<size_t>(index[i] + ((step >> i) & 1));
+    return row;
   }
 
   // The lists of `axis` and below.
@@ -189,7 +241,8 @@ PyRef windowOf(Tree<D>& t, Coord<D> lo, Coord<D> hi) {
       if (attempt == 3) raiseValue("the tree kept changing while its window was being built");
       continue;
     }
-    WindowWalk<D>(t, window).run([&](const auto& index, void* data) { grid.store(index, data); });
+    WindowWalk<D>(t, window).run(
+        [&](const auto& index, void* const* objects, int count) { grid.store(index, objects, count); });
     return PyRef::steal(grid.release());
   }
 }
