@@ -157,6 +157,60 @@ def signal_handler_during_a_window_walk():
         signal.signal(signal.SIGALRM, signal.SIG_DFL)
 
 
+def an_entry_let_go_while_a_child_set_is_stored():
+    """Where rows are filled through the interpreter, a window stores a child set's payloads one entry at a
+    time, and letting go of what an entry held runs code: a finalizer planted in a row ahead of the walk
+    empties the other cell of its set. That cell holds a payload it held during the walk, never a freed one."""
+    n, default, planted = 400000, object(), []
+
+    class Box(object):
+        __slots__ = ("i",)
+
+        def __init__(self, i):
+            self.i = i
+
+    class Bomb(object):
+        def __init__(self, j):
+            self.j = j
+
+        def __del__(self):
+            tree.getNodeByCoord([self.j + 1.5]).setData("gone")
+            planted.append("fired")
+
+    def handler(*_):  # plants a Bomb in a row of the result, in a cell of a set the walk has not reached
+        if planted:
+            return
+        rows = [r for r in gc.get_referrers(default) if type(r) is list and len(r) == n]
+        if not rows:
+            return signal.setitimer(signal.ITIMER_REAL, 1e-4, 0)
+        j = next(k for k in range(0, n, 2) if rows[0][k] is default) + n // 4
+        j -= j % 2
+        planted.append(j)
+        rows[0][j] = Bomb(j)
+
+    class Last(object):
+        def __float__(self):
+            signal.setitimer(signal.ITIMER_REAL, 1e-4, 0)
+            return n - 0.5
+
+    tree = zell.newZell1D(1.0, default)
+    [tree.createNodeByCoord([i + 0.5]).setData(Box(i)) for i in range(n)]
+    signal.signal(signal.SIGALRM, handler)
+    try:
+        for _ in range(10):  # until the handler runs inside the walk
+            del planted[:]
+            out = tree.getRange([0.0], [Last()])
+            signal.setitimer(signal.ITIMER_REAL, 0)
+            if "fired" in planted:
+                j = planted[0]
+                after = out[j + 1]
+                assert after == "gone" or (type(after) is Box and after.i == j + 1), repr(after)
+                break
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+
+
 def save_while_pickling_grows_the_tree():
     """Pickling a payload grows the tree the save is walking: the save is the tree as it began."""
     tree, copy = tree_of("dflt", "at 0.5", Reduce(lambda: (tree.coordToKey([-5.0]), (str, ("p",)))[1])), zell.Zell1()

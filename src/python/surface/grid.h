@@ -154,15 +154,18 @@ class Grid {
     pendingCount_ = 0;
   }
 
-  // A set stored through the interpreter's functions.
+  // A set stored through the interpreter's functions. Each entry replaced
+  // is let go at once, which may run code that empties the set's other
+  // nodes: every object of the set is held before the first is stored.
   __attribute__((noinline)) void setItems(const std::array<int64_t, D>& index, void* const* objects,
                                           int count) {
     constexpr int kRow = ChildSet<D>::kCount / 2;
+    std::array<PyRef, ChildSet<D>::kCount> held;
+    for (int c = 0; c < count; ++c) held[c] = PyRef::borrow(static_cast<Object*>(objects[c]));
     for (int c = 0; c < count; ++c)
-      if (auto* payload = static_cast<Object*>(objects[c])) {
-        incRef(payload);
+      if (held[c]) {
         Object* list = rows_[rowOf(index, c % kRow)].get();
-        if (pyLib.PyList_SetItem(list, index[D - 1] + c / kRow, payload) != 0) raisePythonError();
+        if (pyLib.PyList_SetItem(list, index[D - 1] + c / kRow, held[c].release()) != 0) raisePythonError();
       }
   }
 
