@@ -472,20 +472,27 @@ def bench_pickled_payloads(zell, cfg, rows):
                     payloads.append("p%d" % len(payloads))
                     c.setData(payloads[-1])
     progress("serialize and deserialize, string payloads")
+    save, load = race_beside_pickle(zell, cfg, ours, payloads, "string payloads")
+    label = "serialize D=3, %d level-0 nodes, str payloads" % (bx * by * bz)
+    rows.append(row(label, save["ours"], "pickle.dumps per payload only", save["floor"]))
+    rows.append(row(label.replace("serialize", "deserialize"), load["ours"], "pickle.loads per payload only",
+                    load["floor"]))
+
+
+def race_beside_pickle(zell, cfg, tree, payloads, what):
+    """Best times of saving the D = 3 tree and of loading it into a new one, each beside pickling or
+    unpickling its payloads alone; the loaded tree is checked to save the same bytes."""
     best, out = race([
-        Contender("ours", lambda _: ours.serialize()),
+        Contender("ours", lambda _: tree.serialize()),
         Contender("floor", lambda _: list(map(pickle.dumps, payloads))),
     ], cfg["repeats"])
-    saved, pickled = out["ours"], out["floor"]
-    label = "serialize D=3, %d level-0 nodes, str payloads" % (bx * by * bz)
-    rows.append(row(label, best["ours"], "pickle.dumps per payload only", best["floor"]))
+    saved, pickled, save = out["ours"], out["floor"], best
     best, out = race([
         Contender("ours", lambda t: (t.deserialize(saved), t)[1], lambda: zell.newZell3(1.0)),
         Contender("floor", lambda _: list(map(pickle.loads, pickled))),
     ], cfg["repeats"])
-    same("string payloads after loading", out["ours"].serialize(), saved)
-    rows.append(row(label.replace("serialize", "deserialize"), best["ours"], "pickle.loads per payload only",
-                    best["floor"]))
+    same("%s after loading" % what, out["ours"].serialize(), saved)
+    return save, best
 
 
 # The mixed rows' times on the commit before the save and load were made faster
@@ -521,19 +528,10 @@ def bench_mixed_payloads(zell, cfg, rows):
                 ours.createNodeByCoord([i + 0.5, j + 0.5, k + 0.5]).setData(payloads[-1])
     label = "%s D=3, %d level-0 cells, mixed payloads" % ("%s", side ** 3)
     progress("serialize and deserialize, %d cells, mixed payloads" % side ** 3)
-    best, out = race([
-        Contender("ours", lambda _: ours.serialize()),
-        Contender("floor", lambda _: list(map(pickle.dumps, payloads))),
-    ], cfg["repeats"])
-    saved, pickled = out["ours"], out["floor"]
+    save, load = race_beside_pickle(zell, cfg, ours, payloads, "mixed payloads")
     full = side == FULL["mixed_side"]  # the figures before are of the full workload
-    rows.append(mixed_row(label, "serialize", best, "pickle.dumps per payload only", full))
-    best, out = race([
-        Contender("ours", lambda t: (t.deserialize(saved), t)[1], lambda: zell.newZell3(1.0)),
-        Contender("floor", lambda _: list(map(pickle.loads, pickled))),
-    ], cfg["repeats"])
-    same("mixed payloads after loading", out["ours"].serialize(), saved)
-    rows.append(mixed_row(label, "deserialize", best, "pickle.loads per payload only", full))
+    rows.append(mixed_row(label, "serialize", save, "pickle.dumps per payload only", full))
+    rows.append(mixed_row(label, "deserialize", load, "pickle.loads per payload only", full))
 
 
 def mixed_row(label, what, best, alternative, full):

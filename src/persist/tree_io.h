@@ -73,12 +73,8 @@ struct ChildlessRecord {
   // The payload's presence flag, true, and the same.
   static constexpr std::array<char, 1 + kTailSize> kPresentTail =
       childlessTailBytes<1 + kTailSize>(kSlots, '\xc3');
+  static std::string_view tail() { return std::string_view(kTail.data(), kTail.size()); }
 };
-
-template <int D>
-std::string_view childlessTail() {
-  return std::string_view(ChildlessRecord<D>::kTail.data(), ChildlessRecord<D>::kTail.size());
-}
 
 // A tree record holds at most 64 levels below its root.
 constexpr int kMaxNodeNesting = static_cast<int>(kMaxDepth) + 1;
@@ -184,7 +180,7 @@ class TreeWriter {
       size_t start = out_.bytes().size();
       out_.arrayHeader(2);
       payload(Payload());
-      out_.raw(childlessTail<D>());
+      out_.raw(ChildlessRecord<D>::kTail);
       emptyLeaf_ = std::string(out_.bytes().substr(start));
       out_.truncate(start);
     }
@@ -288,7 +284,7 @@ class TreeReader {
     bool hadCount = in_.recordHeader(count);
     std::string_view bytes = payload(n.data);
     // A leaf's children part is always the same bytes.
-    if (in_.skipIf(childlessTail_)) {
+    if (in_.skipIf(ChildlessRecord<D>::tail())) {
       msgpack::Reader::recordCheck(hadCount, count, 2);
       if (!n.data.has()) noteInert(bytes);
       return;
@@ -426,7 +422,6 @@ class TreeReader {
   InterruptPoll poll_;
   bool inertKnown_ = false;
   std::string_view inert_;  // in the input: the first inert string of an absent payload
-  std::string_view childlessTail_ = childlessTail<D>();
 };
 
 }  // namespace zell

@@ -462,6 +462,19 @@ def check_sparse_windows(seed=0):
         assert tree.getRange(lo, hi) == model.range(lo, hi), d
 
 
+def cells_set(grid, origin, default):
+    """The cells of a window's nested lists that hold something other than the default, by key."""
+    cells = {}
+
+    def gather(part, index):
+        if len(index) == len(origin):
+            return part is not default and cells.setdefault(tuple(o + i for o, i in zip(origin, index)), part)
+        [gather(sub, index + [i]) for i, sub in enumerate(part)]
+
+    gather(grid, [])
+    return cells
+
+
 def check_dense_windows():
     """Windows over full child sets, with holes, whose edges cut the sets at every offset on every axis (and,
     where slices of the window are wide, bands of two rows on the outermost axis, unaligned), against the model
@@ -487,14 +500,7 @@ def check_dense_windows():
             hi = [s - 1 - (case + i) % 3 - (0.5 if case % 5 == i else 0.0) for i, s in enumerate(sides)]
             grid, sparse = tree.getRange(lo, hi), tree.getSparseRange(lo, hi)
             assert grid == model.range(lo, hi), (d, lo, hi)
-            origin, cells = tree.coordToKey(lo), {}
-
-            def gather(part, index):
-                if len(index) == d:
-                    return part is not default and cells.setdefault(tuple(o + i for o, i in zip(origin, index)), part)
-                [gather(sub, index + [i]) for i, sub in enumerate(part)]
-
-            gather(grid, [])
+            cells = cells_set(grid, tree.coordToKey(lo), default)
             assert sorted(sparse) == sorted(cells) and all(sparse[k] is cells[k] for k in cells), (d, lo, hi)
 
 
@@ -757,14 +763,7 @@ def check_contents(cases=30):
         lo = [rng.uniform(-side, side) for _ in range(d)]
         hi = [x + rng.uniform(-0.5, [40, 12, 5, 3][d - 1]) for x in lo]
         grid, sparse = tree.getRange(lo, hi), tree.getSparseRange(lo, hi)
-        origin, cells = tree.coordToKey(lo), {}
-
-        def gather(part, index):
-            if len(index) == d:
-                return part is not default and cells.setdefault(tuple(o + i for o, i in zip(origin, index)), part)
-            [gather(sub, index + [i]) for i, sub in enumerate(part)]
-
-        gather(grid, [])
+        cells = cells_set(grid, tree.coordToKey(lo), default)
         assert sorted(sparse) == sorted(cells) and all(sparse[k] is cells[k] for k in cells), (seed, lo, hi)
     tree = z.newZell2(1.0)  # without a default, and for any window
     tree.setDataByCoords([[0.5, 0.5], [2.0 ** 40, 3.5]], "ab")

@@ -76,8 +76,8 @@ std::vector<Stored> walkWindow(Tree<D>& tree, const Window<D>& window, bool band
   WindowWalk<D>(tree, window)
       .run(
           [&](const std::array<int64_t, D>& index, void* const* cells, int count) {
-            for (int c = 0; c < count;
-                 ++c) {  // one cell, or a set: child c one further on each axis of its bits
+            // One cell, or a set: child c one further on each axis of its bits.
+            for (int c = 0; c < count; ++c) {
               if (!cells[c]) continue;
               int64_t y = 0;
               if constexpr (D > 1) y = index[1] + (c >> 1 & 1);

@@ -272,13 +272,9 @@ bool bindsAsGiven(Ssize count) {
 // made.
 bool tupleAndDict(Object* const* args, Ssize nargs, Object* kwnames, PyRef& tuple, PyRef& dict);
 
-// The handler the interpreter calls for row I of table T by vectorcall.
-// The common call, positional arguments that bind as they are, reads them
-// where the interpreter keeps them; keywords and counts the row refuses
-// take the other convention's road, whose binding and messages they then
-// meet unchanged.
-// The caller's array may let go of an argument while the conversion of
-// another runs code: with two or more, each is held first.
+// Positional arguments that bind as they are, two or more: the caller's
+// array may let go of one while the conversion of another runs code, so
+// each is held first.
 template <class T, size_t I>
 __attribute__((noinline)) Object* callHoldingArgs(Object* self, Object* const* args, Ssize nargs) noexcept {
   std::array<PyRef, rowOf<T, I>().names.size()> held;
@@ -287,6 +283,7 @@ __attribute__((noinline)) Object* callHoldingArgs(Object* self, Object* const* a
   return Road<T, I>::call(self, nullptr, nullptr, &given);
 }
 
+// Keywords, or counts the row refuses, by the other convention's road.
 template <class T, size_t I>
 __attribute__((noinline)) Object* callByTupleAndDict(Object* self, Object* const* args, Ssize nargs,
                                                      Object* kwnames) noexcept {
@@ -295,10 +292,16 @@ __attribute__((noinline)) Object* callByTupleAndDict(Object* self, Object* const
   return Road<T, I>::call(self, tuple.get(), dict.get(), nullptr);
 }
 
+// The handler the interpreter calls for row I of table T by vectorcall.
+// The common call, positional arguments that bind as they are, reads them
+// where the interpreter keeps them; keywords and counts the row refuses
+// take the other convention's road, whose binding and messages they then
+// meet unchanged.
 template <class T, size_t I>
 Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwnames) noexcept {
   if ((!kwnames || pyLib.PyTuple_Size(kwnames) == 0) && bindsAsGiven<T, I>(nargs)) {
-    // (A row without parameters converts none of what it is given.)
+    // A single argument, or any number given to a row that converts none,
+    // is read where it lies.
     if constexpr (rowOf<T, I>().names.size() > 1)
       if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
     ItemsView given{args, nargs};

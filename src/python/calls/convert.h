@@ -47,9 +47,8 @@ struct ByteView {
   std::string_view bytes;
 };
 void fromPy(Object* o, ByteView& out);
-__attribute__((always_inline)) inline void fromPy(Object* o, PyRef& out) {
-  out = PyRef::borrow(o);
-}  // any object, None included
+// Any object, None included.
+__attribute__((always_inline)) inline void fromPy(Object* o, PyRef& out) { out = PyRef::borrow(o); }
 
 // A list or tuple of exactly N numbers ("array[0..N-1, float]" or
 // "array[0..N-1, uint]" when it is not one).
