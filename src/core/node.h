@@ -134,7 +134,7 @@ class SlabPool {
   }
 
   // A full-size slab: its bytes and its alignment.
-  static constexpr size_t kLargeSlab = size_t{2} << 20;
+  static constexpr size_t kLargeSlab = kLargeSlabBytes;
 
  private:
   struct FreeBlock {
@@ -150,6 +150,7 @@ class SlabPool {
   // page at nearly every level, so full-size slabs are pages of their own,
   // aligned to their size, for which the system is asked to use huge
   // pages where it offers them: one translation then covers a whole slab.
+  // Such slabs given back serve the next tree (takeLargeSlab).
   void addSlab() {
     size_t count = capacity_ ? capacity_ * 2 : 8;
     size_t bytes = offsetof(Slab, blocks) + count * Size;
@@ -158,15 +159,14 @@ class SlabPool {
       count = (kLargeSlab - offsetof(Slab, blocks)) / Size;
       bytes = kLargeSlab;
     }
-    void* place = large ? mapAligned(kLargeSlab, kLargeSlab) : allocateAligned(bytes, alignof(Slab));
-    if (large) adviseHugePages(place, kLargeSlab);
+    void* place = large ? takeLargeSlab() : allocateAligned(bytes, alignof(Slab));
     slabs_ = new (place) Slab{slabs_, bytes, {}};
     capacity_ = count;
     used_ = 0;
   }
   static void release(Slab* slab) {
     if (slab->bytes == kLargeSlab)
-      unmapAligned(slab, kLargeSlab);
+      giveLargeSlab(slab);
     else
       freeAligned(slab);
   }

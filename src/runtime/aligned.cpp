@@ -1,5 +1,6 @@
 #include "runtime/aligned.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -104,5 +105,29 @@ void adviseHugePages(void* memory, size_t bytes) {
 }
 
 #endif
+
+namespace {
+
+std::atomic<void*> spareSlabs[kSpareSlabs];
+
+}  // namespace
+
+void* takeLargeSlab() {
+  for (auto& spare : spareSlabs)
+    if (spare.load(std::memory_order_relaxed))
+      if (void* slab = spare.exchange(nullptr, std::memory_order_acquire)) return slab;
+  void* slab = mapAligned(kLargeSlabBytes, kLargeSlabBytes);
+  adviseHugePages(slab, kLargeSlabBytes);
+  return slab;
+}
+
+void giveLargeSlab(void* slab) {
+  for (auto& spare : spareSlabs) {
+    void* empty = nullptr;
+    if (spare.compare_exchange_strong(empty, slab, std::memory_order_release, std::memory_order_relaxed))
+      return;
+  }
+  unmapAligned(slab, kLargeSlabBytes);
+}
 
 }  // namespace zell

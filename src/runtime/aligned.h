@@ -26,4 +26,17 @@ void unmapAligned(void* memory, size_t bytes);
 // translation for all of them); where it offers none, nothing changes.
 void adviseHugePages(void* memory, size_t bytes);
 
+// The node pools' full-size slabs: kLargeSlabBytes at a multiple of
+// themselves, with huge pages asked for. Slabs given back are kept, up to
+// kSpareSlabs of them, for the next tree to take as they are: fresh pages
+// cost the system a fault and a zeroing each, which a tree built or loaded
+// after another was freed would otherwise meet at every slab. Beyond that
+// they go back to the system. Taking and giving are safe from any thread.
+// A slab taken holds whatever its last tree left in it. Throws
+// std::bad_alloc.
+inline constexpr size_t kLargeSlabBytes = size_t{2} << 20;
+inline constexpr int kSpareSlabs = 32;
+void* takeLargeSlab();
+void giveLargeSlab(void* slab);
+
 }  // namespace zell

@@ -120,3 +120,92 @@ TEST(AlignedMemory, MappedAndAllocatedAtTheirAlignment) {
     freeAligned(memory);
   }
 }
+
+#ifndef _WIN32
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <set>
+#include <thread>
+
+namespace {
+
+// Whether any page of the range is mapped no longer.
+bool unmapped(void* start, size_t bytes) {
+  std::vector<unsigned char> pages(bytes / static_cast<size_t>(sysconf(_SC_PAGESIZE)));
+  return mincore(start, bytes, pages.data()) != 0 && errno == ENOMEM;
+}
+
+// Empties the spare slabs, which earlier tests may have left.
+void drainSpares() {
+  for (int i = 0; i < kSpareSlabs; ++i) unmapAligned(takeLargeSlab(), kLargeSlabBytes);
+}
+
+template <class Pool>
+std::set<uintptr_t> largeSlabsOf(const Pool& pool) {
+  std::set<uintptr_t> large;
+  for (const Extent& slab : slabsOf(pool))
+    if (slab.bytes == kLargeSlabBytes) large.insert(slab.start);
+  return large;
+}
+
+}  // namespace
+
+// Full-size slabs a pool gives back serve the next pool as they are, up to
+// the bound; beyond it they go back to the system.
+TEST(SpareSlabs, ServeTheNextPoolUpToTheirBound) {
+  using Pool = SlabPool<sizeof(ChildSet<3>), alignof(ChildSet<3>), false>;
+  drainSpares();
+  std::set<uintptr_t> first, second;
+  for (std::set<uintptr_t>* slabs : {&first, &second}) {
+    Pool pool;
+    for (size_t i = 0; i < 3 * kLargeSlabBytes / sizeof(ChildSet<3>); ++i) pool.take();
+    *slabs = largeSlabsOf(pool);
+  }
+  EXPECT_GE(first.size(), 2u);
+  EXPECT_EQ(second, first) << "the second pool did not take the slabs the first gave back";
+
+  drainSpares();
+  std::vector<void*> kept, extra;
+  for (int i = 0; i < kSpareSlabs; ++i) kept.push_back(takeLargeSlab());
+  for (int i = 0; i < 3; ++i) extra.push_back(takeLargeSlab());
+  for (void* slab : kept) giveLargeSlab(slab);
+  for (void* slab : extra) {
+    std::memset(slab, 1, kLargeSlabBytes);
+    giveLargeSlab(slab);
+    EXPECT_TRUE(unmapped(slab, kLargeSlabBytes)) << "a slab beyond the bound stayed mapped";
+  }
+  std::set<void*> retaken;
+  for (int i = 0; i < kSpareSlabs; ++i) {
+    void* slab = takeLargeSlab();
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(slab) % kLargeSlabBytes, 0u);
+    EXPECT_FALSE(unmapped(slab, kLargeSlabBytes));
+    retaken.insert(slab);
+  }
+  EXPECT_EQ(retaken, std::set<void*>(kept.begin(), kept.end()));
+  for (void* slab : retaken) giveLargeSlab(slab);
+}
+
+// Threads taking and giving slabs at once never hold the same one.
+TEST(SpareSlabs, NeverHandedToTwoThreads) {
+  auto churn = [](unsigned char mark, int* wrong) {
+    for (int round = 0; round < 300; ++round) {
+      void* slabs[3];
+      for (void*& slab : slabs) {
+        slab = takeLargeSlab();
+        std::memset(slab, mark, 4096);
+      }
+      for (void* slab : slabs) {
+        auto* bytes = static_cast<unsigned char*>(slab);
+        *wrong += std::count_if(bytes, bytes + 4096, [&](unsigned char b) { return b != mark; }) > 0;
+        giveLargeSlab(slab);
+      }
+    }
+  };
+  std::vector<int> wrong(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) threads.emplace_back(churn, static_cast<unsigned char>(t + 1), &wrong[t]);
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t << " shared a slab";
+}
+#endif
