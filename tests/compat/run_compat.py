@@ -894,6 +894,61 @@ def collected(make):
     return watch() is None and not gc.garbage
 
 
+class Logged(object):
+    """A payload that notes its label in `log` when it goes, and, given a tree, writes the label into it at
+    `point`."""
+
+    def __init__(self, log, label, tree=None, point=None):
+        self.log, self.label, self.tree, self.point = log, label, tree, point
+
+    def __del__(self):
+        self.log.append(self.label)
+        if self.tree is not None:
+            self.tree.createNodeByCoord(self.point).setData(self.label)
+
+
+def release_order(climber):
+    """The labels of the payloads at and below the climber's node in the order a tree lets go of them: the
+    children by number, each one's subtree before its own payload; the node's own payload last."""
+    order = []
+    if climber.hasChildren():
+        for i in range(2 ** climber.dimensions()):
+            order += release_order(climber.climbClone(i))
+    if climber.hasData():
+        order.append(climber.getData().label)
+    return order
+
+
+def check_release_order(cases=16):
+    """A tree lets go of its payloads in release_order, when it goes and when a load replaces its nodes, also
+    with former roots inside child sets (growth both ways) and payloads above level 0. Payloads that write
+    into the tree being loaded while they go leave it as the same writes made after the load would."""
+    rng = random.Random(5)
+    for case in range(cases):
+        d, log = DIMS[case % 4], []
+        tree, loaded, points = ctor(d)(1.0), ctor(d)(1.0), {}
+        writes, made = case % 4 == 2, []  # loads only: a tree going cannot be written
+        for label in range(rng.randrange(1, 400)):
+            points[label] = [rng.uniform(-60, 60) for _ in range(d)]
+            payload = Logged(log, label, None, points[label])
+            made.append(weakref.ref(payload))
+            tree.createNodeByCoord(points[label], rng.choice([0, 0, 0, 1, 2, 5])).setData(payload)
+        expected, payload = release_order(tree.getClimber()), None
+        for kept in filter(None, (ref() for ref in made)):
+            kept.tree = tree if writes else None
+        kept = None
+        del log[:]
+        if case % 2:
+            tree = None
+        else:
+            tree.deserialize(loaded.serialize())
+        assert log == expected, (d, case)
+        if writes:
+            for label in expected:
+                loaded.createNodeByCoord(points[label]).setData(label)
+            assert tree.serialize() == loaded.serialize() and tree.nodeCount() == loaded.nodeCount(), (d, case)
+
+
 def check_collection():
     """Trees, climbers and iterators take part in cyclic collection: a cycle through a tree's payloads or its
     default is collected; one that something outside still reaches is not."""
@@ -1086,9 +1141,8 @@ def check_call_roads():
 CHECKS = [check_calls, check_points_emptied_while_read, check_references, check_saves_and_loads,
           check_leaves_holding_none, check_leaf_records, check_failed_loads, check_random,
           check_sparse_windows, check_dense_windows, check_scalar_pickles, check_bulk, check_bulk_arguments,
-          check_contents, check_iteration,
-          check_prune, check_collection, check_copies_and_states, check_text_pickles, check_call_roads,
-          check_doc_strings]
+          check_contents, check_iteration, check_prune, check_release_order, check_collection,
+          check_copies_and_states, check_text_pickles, check_call_roads, check_doc_strings]
 
 if __name__ == "__main__":
     if sys.argv[1:2] == ["shapes"]:

@@ -328,3 +328,32 @@ TEST(ForEachPayload, EveryNodeParkedNodesAndTheDefault) {
   EXPECT_EQ(countNodes(*tree).nodes, tree->store.count());
   EXPECT_EQ(payloads.held(), held - 31 - 1 + 21);  // the first tree's payloads and default went
 }
+
+// A node that goes takes its subtree with it: every node and payload below,
+// former roots kept in sets by growth both ways included, is given back
+// once, whether a load replaces the nodes or the tree goes.
+TEST(NodeStore, NodesThatGoGiveBackTheirSubtrees) {
+  CountedPayloads payloads;
+  NumberCodec codec;
+  Ref<Tree<3>> small = Tree<3>::create(1.0, {0.0, 0.0, 0.0}, nullptr);
+  put<3>(*small, {0.5, 0.5, 0.5}, 900);
+  std::string saved = TreeWriter<3>(codec).write(small.get());
+  for (bool load : {true, false}) {
+    Ref<Tree<3>> tree = Tree<3>::create(1.0, {0.0, 0.0, 0.0}, nullptr);
+    for (int i = 0; i < 600; ++i) {
+      double sign = i % 2 ? -1.0 : 1.0;
+      put<3>(*tree, {sign * (i * 0.37 + 0.5), 1.5 * (i % 13) - 9.0, sign * 0.5 * i}, static_cast<size_t>(i));
+      if (i % 50 == 0) Climber<3>::atRoot(*tree).setData(objects->at(700 + static_cast<size_t>(i)));
+    }
+    EXPECT_EQ(countNodes(*tree).nodes, tree->store.count());
+    if (load) {
+      TreeReader<3>(saved, codec).load(tree);
+      EXPECT_EQ(countNodes(*tree).nodes, tree->store.count());
+      EXPECT_EQ(tree->store.count(), small->store.count());
+    } else {
+      tree = Ref<Tree<3>>();
+    }
+    for (size_t i = 0; i < 800; ++i)
+      ASSERT_EQ(payloads.counts[i], 0) << "payload " << i << (load ? " after a load" : "");
+  }
+}
