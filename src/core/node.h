@@ -231,7 +231,9 @@ class NodeStore {
   // follow one another in the same order.
   struct Levels {
     std::vector<SetRecord> sets;
-    std::vector<size_t> firstSet, firstPayload;  // of each level, and one past the last
+    // Of each level, the set and payload a walk in depth meets next there;
+    // at first the level's first ones.
+    std::vector<size_t> nextSet, nextPayload;
     std::vector<void*> objects;
   };
 
@@ -258,8 +260,7 @@ class NodeStore {
         if ((sets[k].withPayload >> i) & 1) levels.objects.push_back(sets[k].children.child(i)->data.take());
       giveBack(sets[k].children);
     }
-    std::vector<size_t> nextSet(levels.firstSet), nextPayload(levels.firstPayload);
-    releaseInOrder(levels, nextSet, nextPayload, 0);
+    releaseInOrder(levels, 0);
     return true;
   }
   static void noteLevels(Children<D> top, Levels& levels) {
@@ -267,8 +268,8 @@ class NodeStore {
     sets.push_back(SetRecord{top});
     size_t payloads = 0;
     for (size_t begin = 0, end = 1; begin < end; begin = end, end = sets.size()) {
-      levels.firstSet.push_back(begin);
-      levels.firstPayload.push_back(payloads);
+      levels.nextSet.push_back(begin);
+      levels.nextPayload.push_back(payloads);
       for (size_t k = begin; k < end; ++k) {
         prefetchAhead(sets, k);
         SetRecord noted{sets[k].children};
@@ -313,12 +314,11 @@ class NodeStore {
   // The payloads below the next set of `level`: each node's subtree first,
   // then its own. The next set of a level is always the one a walk in
   // depth meets next there.
-  static void releaseInOrder(const Levels& levels, std::vector<size_t>& nextSet,
-                             std::vector<size_t>& nextPayload, size_t level) {
-    const SetRecord& set = levels.sets[nextSet[level]++];
+  static void releaseInOrder(Levels& levels, size_t level) {
+    const SetRecord& set = levels.sets[levels.nextSet[level]++];
     for (int i = 0; i < kCount; ++i) {
-      if ((set.withChildren >> i) & 1) releaseInOrder(levels, nextSet, nextPayload, level + 1);
-      if ((set.withPayload >> i) & 1) payloadHooks.release(levels.objects[nextPayload[level]++]);
+      if ((set.withChildren >> i) & 1) releaseInOrder(levels, level + 1);
+      if ((set.withPayload >> i) & 1) payloadHooks.release(levels.objects[levels.nextPayload[level]++]);
     }
   }
 
