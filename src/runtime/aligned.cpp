@@ -56,6 +56,7 @@ void unmapAligned(void* memory, size_t) {
 }
 
 void adviseHugePages(void*, size_t) {}  // large pages need a privilege ordinary processes lack
+void adviseUnused(void*, size_t) {}
 
 #else
 
@@ -95,6 +96,18 @@ void* mapAligned(size_t bytes, size_t alignment) {
 
 void unmapAligned(void* memory, size_t bytes) { munmap(memory, bytes); }
 
+// Kept slabs stay mapped, but the system may take their pages back when
+// memory runs short, instead of swapping them out; a slab taken again
+// before that holds its pages as they were.
+void adviseUnused(void* memory, size_t bytes) {
+#ifdef MADV_FREE
+  madvise(memory, bytes, MADV_FREE);  // only advice: failure changes nothing
+#else
+  (void)memory;
+  (void)bytes;
+#endif
+}
+
 void adviseHugePages(void* memory, size_t bytes) {
 #ifdef MADV_HUGEPAGE
   madvise(memory, bytes, MADV_HUGEPAGE);  // only advice: failure changes nothing
@@ -122,6 +135,7 @@ void* takeLargeSlab() {
 }
 
 void giveLargeSlab(void* slab) {
+  adviseUnused(slab, kLargeSlabBytes);
   for (auto& spare : spareSlabs) {
     void* empty = nullptr;
     if (spare.compare_exchange_strong(empty, slab, std::memory_order_release, std::memory_order_relaxed))

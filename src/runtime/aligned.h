@@ -25,13 +25,19 @@ void unmapAligned(void* memory, size_t bytes);
 // Asks the system to back the pages at `memory` with huge pages (one
 // translation for all of them); where it offers none, nothing changes.
 void adviseHugePages(void* memory, size_t bytes);
+// Tells the system that the pages at `memory` hold nothing of use: it may
+// take them back under memory pressure, leaving zeroed pages. Where it
+// offers no such advice, nothing changes.
+void adviseUnused(void* memory, size_t bytes);
 
 // The node pools' full-size slabs: kLargeSlabBytes at a multiple of
 // themselves, with huge pages asked for. Slabs given back are kept, up to
 // kSpareSlabs of them, for the next tree to take as they are: fresh pages
 // cost the system a fault and a zeroing each, which a tree built or loaded
-// after another was freed would otherwise meet at every slab. Beyond that
-// they go back to the system. Taking and giving are safe from any thread.
+// after another was freed would otherwise meet at every slab. The system
+// may take a kept slab's pages back when memory runs short (adviseUnused).
+// Beyond the bound slabs are unmapped. Taking and giving are safe from any
+// thread.
 // A slab taken holds whatever its last tree left in it. Throws
 // std::bad_alloc.
 inline constexpr size_t kLargeSlabBytes = size_t{2} << 20;
