@@ -158,3 +158,39 @@ def test_the_point_cloud_example_counts_every_point(tmp_path, monkeypatch, capsy
     if importlib.util.find_spec("matplotlib"):
         point_cloud.draw(tree, occupied, str(tmp_path / "cloud.png"))
         assert (tmp_path / "cloud.png").stat().st_size > 0
+
+
+OUT_OF_MEMORY = """
+import resource, sys
+import numpy as np
+import zell_dim_1_2_3_4 as zell
+
+points = np.random.default_rng(0).integers(-2000, 2000, (400000, 3)) + 0.5
+old, new = [object() for _ in range(2000)], [object() for _ in range(len(points))]
+tree = zell.newZell3D(1.0, None)
+for p, v in zip(points[:2000], old):
+    tree.createNodeByCoord(list(p)).setData(v)
+counts = [sys.getrefcount(v) for v in old + new[:5000]]
+size = next(int(line.split()[1]) << 10 for line in open("/proc/self/status") if line.startswith("VmSize"))
+resource.setrlimit(resource.RLIMIT_AS, (size + (48 << 20), resource.RLIM_INFINITY))
+try:
+    tree.setDataByCoords(points, new)
+    sys.exit("no refusal")
+except zell.PyGlueException as e:
+    assert type(e).__name__ == "OutOfMemDefect", e
+resource.setrlimit(resource.RLIMIT_AS, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+assert tree.dataCount() == len(old), tree.dataCount()
+assert all(tree.getNodeByCoord(list(p)).getData() is v for p, v in zip(points[:2000], old))
+assert [sys.getrefcount(v) for v in old + new[:5000]] == counts
+print("kept")
+"""
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="limits the address space through /proc")
+def test_a_store_out_of_memory_halfway_changes_no_payload():
+    """setDataByCoords that runs out of memory for nodes halfway puts back every payload it replaced and hands
+    back every one it stored: the tree keeps only the nodes it made."""
+    import subprocess
+
+    run = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY], capture_output=True, text=True)
+    assert run.stdout.strip() == "kept", run.stdout + run.stderr

@@ -237,24 +237,49 @@ void walkToPoints(Tree<D>& tree, const PointSource<D>& points, const PointPlan<D
 
 // Stores take(i), an object whose count is handed over, as the payload of
 // point i's node at `target`, creating missing nodes, in order: where two
-// points share a node the later one's object stays. The payloads they
-// replace go to `replaced`, for the caller to release once the tree is
-// whole (releasing runs code). The tree must be grown by the plan's steps.
-template <int D, class Take>
+// points share a node the later one's object stays. The tree is grown by
+// the plan's steps first. The payloads they replace go to `replaced`, for
+// the caller to release once the tree is whole (releasing runs code).
+//
+// Where the walk fails halfway (memory for nodes runs out), every object
+// stored goes back by untake(i, object) and every payload replaced returns
+// to its node, latest first: the tree keeps the nodes it gained, growth
+// included, and no payload changes. The room this takes is found before
+// anything changes.
+template <int D, class Take, class Untake>
 void storeAtPoints(Tree<D>& tree, const PointSource<D>& points, const PointPlan<D>& plan, uint64_t target,
-                   Take&& take, std::vector<Payload>& replaced) {
-  walkToPoints<D, true>(tree, points, plan, target, [&](size_t first, size_t count, Node<D>* const* nodes) {
-    for (size_t k = 0; k < count; ++k) {
-      Payload& data = nodes[k]->data;
-      if (data.has()) {
-        // Room first: nothing is released halfway.
-        if (replaced.size() == replaced.capacity()) replaced.reserve(2 * replaced.size() + 16);
-        replaced.emplace_back();
-        replaced.back().swap(data);
+                   Take&& take, Untake&& untake, std::vector<Payload>& replaced) {
+  struct Stored {
+    Node<D>* node;
+    bool replaced;
+  };
+  std::vector<Stored> stored;
+  stored.reserve(points.size());
+  replaced.reserve(points.size());
+  tree.grow(plan.steps());
+  try {
+    walkToPoints<D, true>(tree, points, plan, target, [&](size_t first, size_t count, Node<D>* const* nodes) {
+      for (size_t k = 0; k < count; ++k) {
+        Payload& data = nodes[k]->data;
+        stored.push_back(Stored{nodes[k], data.has()});
+        if (data.has()) {
+          replaced.emplace_back();
+          replaced.back().swap(data);
+        }
+        data.adopt(take(first + k));
       }
-      data.adopt(take(first + k));
+    });
+  } catch (...) {
+    for (size_t i = stored.size(); i-- > 0;) {
+      Payload& data = stored[i].node->data;
+      untake(i, data.take());
+      if (stored[i].replaced) {
+        data.swap(replaced.back());
+        replaced.pop_back();
+      }
     }
-  });
+    throw;
+  }
 }
 
 }  // namespace zell

@@ -33,10 +33,9 @@ void setDataByCoords(Tree<D>& t, Points<D> coords, PayloadList data, uint64_t le
   PointPlan<D> plan(t, coords);
   // Released once the tree is whole, after the last payload is stored.
   std::vector<Payload> replaced;
-  t.grow(plan.steps());
   storeAtPoints(
       t, coords, plan, level, [&](size_t i) { return static_cast<void*>(data.items[i].release()); },
-      replaced);
+      [&](size_t i, void* object) { data.items[i] = PyRef::steal(static_cast<Object*>(object)); }, replaced);
 }
 
 // [t.getNodeByCoord(p, level).getData() for p in coords]
