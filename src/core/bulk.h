@@ -244,36 +244,35 @@ void walkToPoints(Tree<D>& tree, const PointSource<D>& points, const PointPlan<D
 // Where the walk fails halfway (memory for nodes runs out), every object
 // stored goes back by untake(i, object) and every payload replaced returns
 // to its node, latest first: the tree keeps the nodes it gained, growth
-// included, and no payload changes. The room this takes is found before
-// anything changes.
+// included, and no payload changes. The note of each store, 8 bytes a
+// point, is made room for before anything changes.
 template <int D, class Take, class Untake>
 void storeAtPoints(Tree<D>& tree, const PointSource<D>& points, const PointPlan<D>& plan, uint64_t target,
                    Take&& take, Untake&& untake, std::vector<Payload>& replaced) {
-  struct Stored {
-    Node<D>* node;
-    bool replaced;
-  };
-  std::vector<Stored> stored;
+  // A node's address, its lowest bit set when the store replaced a payload.
+  static_assert(alignof(Node<D>) > 1, "a node's address leaves its lowest bit free");
+  std::vector<uintptr_t> stored;
   stored.reserve(points.size());
-  replaced.reserve(points.size());
   tree.grow(plan.steps());
   try {
     walkToPoints<D, true>(tree, points, plan, target, [&](size_t first, size_t count, Node<D>* const* nodes) {
       for (size_t k = 0; k < count; ++k) {
         Payload& data = nodes[k]->data;
-        stored.push_back(Stored{nodes[k], data.has()});
-        if (data.has()) {
+        bool replaces = data.has();
+        if (replaces) {
+          if (replaced.size() == replaced.capacity()) replaced.reserve(2 * replaced.size() + 16);
           replaced.emplace_back();
           replaced.back().swap(data);
         }
+        stored.push_back(reinterpret_cast<uintptr_t>(nodes[k]) | uintptr_t{replaces});
         data.adopt(take(first + k));
       }
     });
   } catch (...) {
     for (size_t i = stored.size(); i-- > 0;) {
-      Payload& data = stored[i].node->data;
+      Payload& data = reinterpret_cast<Node<D>*>(stored[i] & ~uintptr_t{1})->data;
       untake(i, data.take());
-      if (stored[i].replaced) {
+      if (stored[i] & 1) {
         data.swap(replaced.back());
         replaced.pop_back();
       }
