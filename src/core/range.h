@@ -131,16 +131,31 @@ class WindowWalk {
     // cells do.
     bool enterCells(Children<D> set, const Key<D>& key, bool inside) {
       if (!inside) return false;
-      void* objects[ChildSet<D>::kCount];
+      takeCells(set, key);
+      return true;
+    }
+    // Inside the band, every node is entered and every set taken whole.
+    static bool takesAllBelow(bool inside) { return inside; }
+    __attribute__((always_inline)) void takeCells(Children<D> set, const Key<D>& key) {
+      constexpr int kCount = ChildSet<D>::kCount;
+      void* objects[kCount];
       int held = 0;
-      for (int c = 0; c < ChildSet<D>::kCount; ++c) {
+      for (int c = 0; c < kCount; ++c) {
         objects[c] = set.child(c)->data.get();
         held += objects[c] != nullptr;
       }
-      if (held * 2 < ChildSet<D>::kCount) return false;
-      store(indexOf(key), objects, ChildSet<D>::kCount);
-      stored += held;
-      return true;
+      if (held * 2 >= kCount) {
+        store(indexOf(key), objects, kCount);
+        stored += held;
+        return;
+      }
+      // Each payload is read again as its turn comes: storing an earlier
+      // one may have run code that replaced it.
+      for (int c = 0; c < kCount; ++c)
+        if (void* object = set.child(c)->data.get()) {
+          store(indexOf(childKey<D>(key, c, 1)), &object, 1);
+          ++stored;
+        }
     }
     // False when the node at `key` and `level` lies outside the band; else
     // `inside` tells whether it lies inside on every axis.

@@ -72,6 +72,18 @@ struct WalkVisitor {
   bool enterCells(Children<D>, const Key<D>&, const State&) {
     return false;
   }
+  // Whether, below a node that enter left with `state`, enter would go into
+  // every node with that same state and enterCells take every set of cells
+  // whole. A walk by levels then neither calls enter there nor asks
+  // enterCells: it hands each set of cells below to takeCells, in a loop of
+  // its own.
+  template <class State>
+  static bool takesAllBelow(const State&) {
+    return false;
+  }
+  // Takes every cell of the child set of the level-1 node at `key` (only
+  // where takesAllBelow said so).
+  void takeCells(Children<D>, const Key<D>&) {}
 };
 
 // Whether code may run while the walk is under way.
@@ -167,47 +179,46 @@ class TreeWalk {
     if (!top_ || !visitor.enter(Place<D>{root_, top_, depth_, Key<D>{}, -1}, state)) return false;
     size_t nodes = tree_.store.count();
     std::vector<Pending> level{{top_, Key<D>{}, state}}, below;
-    for (int64_t at = depth_ - 1; !level.empty(); --at) {
+    for (int64_t at = depth_ - 1; at > 0 && !level.empty(); --at) {
       below.clear();
-      if (at > 0)  // the last level takes cells and leaves no sets
-        below.reserve(std::min(level.size() * kCount, kMostPending + kCount));
+      below.reserve(std::min(level.size() * kCount, kMostPending + kCount));
       for (size_t i = 0; i < level.size(); ++i) {
         if (i + kAhead < level.size()) __builtin_prefetch(level[i + kAhead].set.set());
-        Pending p = level[i];
-        if (at == 0) {
-          // The payloads, which the visitor is about to read, are fetched
-          // too, from sets that arrived a while ago.
-          if (i + kAhead / 2 < level.size()) prefetchPayloads(level[i + kAhead / 2].set);
-          meetCells(p.set, p.key, p.state, visitor);
-          if (tree_.store.count() != nodes) return resumeAfter(p.key);
-          continue;
-        }
+        const Pending& p = level[i];
         // The children's children are read after the walk has asked for
         // interrupts: code run then may have given them some.
         guard_.ask(kCount);
         uint64_t half = uint64_t{1} << at;
-        for (int c = 0; c < kCount; ++c) {
-          // Most children in a sparse tree are bare: their keys are not
-          // even worked out.
-          const Node<D>* child = p.set.child(c);
-          Children<D> set = child->children;
-          if (!set) continue;
-          State childState = p.state;
-          Place<D> place{child, set, at, childKey<D>(p.key, c, half), c};
-          if (visitor.enter(place, childState)) below.push_back(Pending{set, place.key, childState});
+        if (visitor.takesAllBelow(p.state)) {
+          // No enter to call: each set below goes on with the same state.
+          for (int c = 0; c < kCount; ++c)
+            if (Children<D> set = p.set.child(c)->children)
+              below.push_back(Pending{set, childKey<D>(p.key, c, half), p.state});
+        } else {
+          for (int c = 0; c < kCount; ++c) {
+            // Most children in a sparse tree are bare: their keys are not
+            // even worked out.
+            const Node<D>* child = p.set.child(c);
+            Children<D> set = child->children;
+            if (!set) continue;
+            State childState = p.state;
+            Place<D> place{child, set, at, childKey<D>(p.key, c, half), c};
+            if (visitor.enter(place, childState)) below.push_back(Pending{set, place.key, childState});
+          }
         }
         // No cell is met yet: a walk in depth does it all.
         if (tree_.store.count() != nodes || below.size() > kMostPending) return false;
       }
       level.swap(below);
     }
-    return true;
+    return level.empty() || meetLastLevel(level, nodes, visitor);
   }
 
  private:
   static constexpr int kCount = ChildSet<D>::kCount;
   static constexpr size_t kAhead = 16;           // sets fetched ahead of the one read
   static constexpr size_t kMostPending = 65536;  // sets of one level held at most
+  static constexpr size_t kBatch = 16;           // sets of cells met per question for interrupts
 
   // Hands `at` to the visitor and walks what it goes into.
   template <class Visitor, class State>
@@ -270,6 +281,11 @@ class TreeWalk {
   __attribute__((always_inline)) void meetCells(Children<D> set, const Key<D>& key, const State& state,
                                                 Visitor& visitor) {
     guard_.ask(kCount);
+    meetEachCell(set, key, state, visitor);
+  }
+  template <class Visitor, class State>
+  __attribute__((always_inline)) void meetEachCell(Children<D> set, const Key<D>& key, const State& state,
+                                                   Visitor& visitor) {
     if (visitor.enterCells(set, key, state)) return;
     for (int c = 0; c < kCount; ++c) {
       State cellState = state;
@@ -280,6 +296,33 @@ class TreeWalk {
   static void prefetchPayloads(Children<D> set) {
     for (int c = 0; c < kCount; ++c)
       if (void* object = set.child(c)->data.get()) __builtin_prefetch(object, 1);
+  }
+
+  // The sets of cells of a walk by levels, in batches of kBatch sets with
+  // one question for interrupts each: the sets come from a vector, which
+  // code run at a question may not change, and no set's children are read.
+  // The tree's count of nodes is checked after every set, where code may
+  // have run while its cells were met.
+  template <class Visitor, class Pending>
+  bool meetLastLevel(const std::vector<Pending>& level, size_t nodes, Visitor& visitor) {
+    size_t count = level.size();
+    for (size_t batch = 0; batch < count; batch += kBatch) {
+      size_t end = std::min(count, batch + kBatch);
+      guard_.ask(static_cast<int64_t>(end - batch) * kCount);
+      for (size_t i = batch; i < end; ++i) {
+        if (i + kAhead < count) __builtin_prefetch(level[i + kAhead].set.set());
+        // The payloads, which the visitor is about to read, are fetched
+        // too, from sets that arrived a while ago.
+        if (i + kAhead / 2 < count) prefetchPayloads(level[i + kAhead / 2].set);
+        const Pending& p = level[i];
+        if (visitor.takesAllBelow(p.state))
+          visitor.takeCells(p.set, p.key);
+        else
+          meetEachCell(p.set, p.key, p.state, visitor);
+        if (tree_.store.count() != nodes) return resumeAfter(p.key);
+      }
+    }
+    return true;
   }
 
   // A walk in depth after one by levels that stopped passes over the

@@ -476,10 +476,11 @@ def cells_set(grid, origin, default):
 
 
 def check_dense_windows():
-    """Windows over full child sets, with holes, whose edges cut the sets at every offset on every axis (and,
-    where slices of the window are wide, bands of two rows on the outermost axis, unaligned), against the model
-    cell by cell; the sparse windows of the same corners; and the references the cells hold."""
-    for d, sides in zip(DIMS, ([40], [14, 14], [7, 40, 40], [7] * 4)):
+    """Windows over full child sets, with holes, whose edges cut the sets at every offset on every axis (and the
+    bands the walk takes them in: slices of over 1365 cells make bands of two rows on the outermost axis, in every
+    dimension, unaligned; a line of 4200 cells, two bands), against the model cell by cell; the sparse windows of
+    the same corners; and the references the cells hold."""
+    for d, sides in zip(DIMS, ([4200], [7, 1500], [7, 40, 40], [7, 12, 12, 12])):
         default, shared = object(), [d]
         tree, model = ctor(d, "AD")(1.0, [0.0] * d, default), TreeModel(d, 1.0, [0.0] * d, default)
         keys = reduce(lambda keys, side: [k + [i] for k in keys for i in range(side)], sides, [[]])
