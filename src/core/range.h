@@ -134,7 +134,8 @@ class WindowWalk {
       takeCells(set, key);
       return true;
     }
-    // Inside the band, every node is entered and every set taken whole.
+    // Below a node inside the band, every node is entered with the same
+    // state and every set of cells goes to takeCells.
     static bool takesAllBelow(bool inside) { return inside; }
     __attribute__((always_inline)) void takeCells(Children<D> set, const Key<D>& key) {
       constexpr int kCount = ChildSet<D>::kCount;

@@ -96,9 +96,6 @@ void* mapAligned(size_t bytes, size_t alignment) {
 
 void unmapAligned(void* memory, size_t bytes) { munmap(memory, bytes); }
 
-// Kept slabs stay mapped, but the system may take their pages back when
-// memory runs short, instead of swapping them out; a slab taken again
-// before that holds its pages as they were.
 void adviseUnused(void* memory, size_t bytes) {
 #ifdef MADV_FREE
   madvise(memory, bytes, MADV_FREE);  // only advice: failure changes nothing
@@ -135,6 +132,8 @@ void* takeLargeSlab() {
 }
 
 void giveLargeSlab(void* slab) {
+  // Advised before it is kept: from then on another thread may take it and
+  // write to it.
   adviseUnused(slab, kLargeSlabBytes);
   for (auto& spare : spareSlabs) {
     void* empty = nullptr;

@@ -37,9 +37,8 @@ void adviseUnused(void* memory, size_t bytes);
 // after another was freed would otherwise meet at every slab. The system
 // may take a kept slab's pages back when memory runs short (adviseUnused).
 // Beyond the bound slabs are unmapped. Taking and giving are safe from any
-// thread.
-// A slab taken holds whatever its last tree left in it. Throws
-// std::bad_alloc.
+// thread. A slab taken holds whatever its last tree left in it, or zeros.
+// Throws std::bad_alloc.
 inline constexpr size_t kLargeSlabBytes = size_t{2} << 20;
 inline constexpr int kSpareSlabs = 32;
 void* takeLargeSlab();
