@@ -34,6 +34,12 @@ def on_load(value):  # unpickles as `value` after running the action its save le
     return value
 
 
+def stop_alarms():  # ignored first: a handler still pending may run after the timer stops, and arm it again
+    signal.signal(signal.SIGALRM, signal.SIG_IGN)
+    signal.setitimer(signal.ITIMER_REAL, 0)
+    signal.signal(signal.SIGALRM, signal.SIG_DFL)
+
+
 def tree_of(default, *payloads):  # a line whose cells at 0.5, 1.5, ... hold the payloads ("." leaves one empty)
     tree = zell.newZell1D(1.0, default)
     tree.coordToKey([(len(payloads) or 1) - 0.5])
@@ -153,8 +159,7 @@ def signal_handler_during_a_window_walk():
                 assert [rows[k] for k in ahead] == ["H"] * len(ahead), [rows[k] for k in ahead]
                 break
     finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+        stop_alarms()
 
 
 def an_entry_let_go_while_a_child_set_is_stored():
@@ -207,8 +212,7 @@ def an_entry_let_go_while_a_child_set_is_stored():
                 assert after == "gone" or (type(after) is Box and after.i == j + 1), repr(after)
                 break
     finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+        stop_alarms()
 
 
 def save_while_pickling_grows_the_tree():
@@ -330,8 +334,7 @@ def ctrl_c_stops_long_operations():
             signal.setitimer(signal.ITIMER_REAL, 0.001)
             fails(operation, KeyboardInterrupt)
     finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+        stop_alarms()
     assert (tree.serialize(), other.serialize()) == (saved, b"\xc0")
 
 
@@ -383,8 +386,7 @@ def signal_handler_during_a_sparse_window_walk():
             else:
                 raise AssertionError((act, kept))
     finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+        stop_alarms()
 
 
 def load_during_a_window_walk():
@@ -418,8 +420,7 @@ def load_during_a_window_walk():
                 kinds = set(r if r == "d" else type(r) for r in rows)
                 assert kinds in ({"d", int}, {"d", tuple}) and all(r in ("d", i, ("n", i)) for i, r in enumerate(rows))
     finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+        stop_alarms()
 
 
 def finalizers_run_once_a_write_on_many_points_is_done():
@@ -596,8 +597,7 @@ def prune_while_a_walk_holds_the_nodes():
         else:
             raise AssertionError("no signal handler ran inside the window walk")
     finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, signal.SIG_DFL)
+        stop_alarms()
 
 
 def arguments_let_go_while_a_call_runs():
