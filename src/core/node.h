@@ -298,18 +298,26 @@ class NodeStore {
   // Gives back a set whose nodes hold no payload and whose subtrees are
   // noted: the former root it may refer to, then the set.
   void giveBack(Children<D> children) {
-    ChildSet<D>* set = children.set();
+    if (ForeignChildSet<D>* foreign = children.foreignSet()) {
+      foreign->foreign->~Node();
+      nodes_.give(foreign->foreign);
+      --count_;
+    }
+    giveBackSet(children);
+  }
+  // Gives back a set whose nodes are released, without the former root it
+  // may refer to.
+  void giveBackSet(Children<D> children) {
     ForeignChildSet<D>* foreign = children.foreignSet();
     count_ -= kCount - (foreign ? 1 : 0);
-    if (!foreign) {
+    if (foreign) {
+      foreign->~ForeignChildSet();
+      foreignSets_.give(foreign);
+    } else {
+      ChildSet<D>* set = children.set();
       set->~ChildSet();
-      return sets_.give(set);
+      sets_.give(set);
     }
-    foreign->foreign->~Node();
-    nodes_.give(foreign->foreign);
-    --count_;
-    foreign->~ForeignChildSet();
-    foreignSets_.give(foreign);
   }
   // The payloads below the next set of `level`: each node's subtree first,
   // then its own. The next set of a level is always the one a walk in
@@ -338,14 +346,7 @@ class NodeStore {
       releaseSubtree(set->nodes[i]);
       set->nodes[i].data.clear();
     }
-    count_ -= ChildSet<D>::kCount - (foreign ? 1 : 0);
-    if (foreign) {
-      foreign->~ForeignChildSet();
-      foreignSets_.give(foreign);
-    } else {
-      set->~ChildSet();
-      sets_.give(set);
-    }
+    giveBackSet(children);
   }
 
   // A set of empty nodes, made node by node: a set built as a whole is

@@ -125,18 +125,13 @@ class WindowWalk {
       }
       return false;
     }
+    // Below a node inside the band, every node is entered with the same
+    // state and every set of cells goes to takeCells.
+    static bool takesAllBelow(bool inside) { return inside; }
     // A set inside the band, at least half full, is stored in one call,
     // which finds each row of the result once for the cells the set has in
     // it. The few payloads of a sparser set go one by one, as scattered
     // cells do.
-    bool enterCells(Children<D> set, const Key<D>& key, bool inside) {
-      if (!inside) return false;
-      takeCells(set, key);
-      return true;
-    }
-    // Below a node inside the band, every node is entered with the same
-    // state and every set of cells goes to takeCells.
-    static bool takesAllBelow(bool inside) { return inside; }
     __attribute__((always_inline)) void takeCells(Children<D> set, const Key<D>& key) {
       constexpr int kCount = ChildSet<D>::kCount;
       void* objects[kCount];

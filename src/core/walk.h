@@ -64,19 +64,10 @@ struct WalkVisitor {
   // walks only.
   template <class State>
   void leave(const Place<D>&, State&) {}
-  // Called with the child set of a level-1 node that enter went into, whose
-  // key is `key`, before its cells are met: a visitor that takes all the
-  // cells of the set at once returns true, and the walk then meets none of
-  // them one by one.
-  template <class State>
-  bool enterCells(Children<D>, const Key<D>&, const State&) {
-    return false;
-  }
   // Whether, below a node that enter left with `state`, enter would go into
-  // every node with that same state and enterCells take every set of cells
-  // whole. A walk by levels then neither calls enter there nor asks
-  // enterCells: it hands each set of cells below to takeCells, in a loop of
-  // its own.
+  // every node with that same state and the visitor takes every set of
+  // cells whole. The walk then calls no enter there: each set of cells below
+  // goes to takeCells instead of being met cell by cell.
   template <class State>
   static bool takesAllBelow(const State&) {
     return false;
@@ -286,7 +277,7 @@ class TreeWalk {
   template <class Visitor, class State>
   __attribute__((always_inline)) void meetEachCell(Children<D> set, const Key<D>& key, const State& state,
                                                    Visitor& visitor) {
-    if (visitor.enterCells(set, key, state)) return;
+    if (visitor.takesAllBelow(state)) return visitor.takeCells(set, key);
     for (int c = 0; c < kCount; ++c) {
       State cellState = state;
       visitor.enter(Place<D>{set.child(c), Children<D>(), 0, childKey<D>(key, c, 1), c}, cellState);
@@ -315,10 +306,7 @@ class TreeWalk {
         // too, from sets that arrived a while ago.
         if (i + kAhead / 2 < count) prefetchPayloads(level[i + kAhead / 2].set);
         const Pending& p = level[i];
-        if (visitor.takesAllBelow(p.state))
-          visitor.takeCells(p.set, p.key);
-        else
-          meetEachCell(p.set, p.key, p.state, visitor);
+        meetEachCell(p.set, p.key, p.state, visitor);
         if (tree_.store.count() != nodes) return resumeAfter(p.key);
       }
     }

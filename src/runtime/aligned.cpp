@@ -96,21 +96,16 @@ void* mapAligned(size_t bytes, size_t alignment) {
 
 void unmapAligned(void* memory, size_t bytes) { munmap(memory, bytes); }
 
-void adviseUnused(void* memory, size_t bytes) {
+// Advice only: where the system lacks it, or refuses it, nothing changes.
+void adviseUnused([[maybe_unused]] void* memory, [[maybe_unused]] size_t bytes) {
 #ifdef MADV_FREE
-  madvise(memory, bytes, MADV_FREE);  // only advice: failure changes nothing
-#else
-  (void)memory;
-  (void)bytes;
+  madvise(memory, bytes, MADV_FREE);
 #endif
 }
 
-void adviseHugePages(void* memory, size_t bytes) {
+void adviseHugePages([[maybe_unused]] void* memory, [[maybe_unused]] size_t bytes) {
 #ifdef MADV_HUGEPAGE
-  madvise(memory, bytes, MADV_HUGEPAGE);  // only advice: failure changes nothing
-#else
-  (void)memory;
-  (void)bytes;
+  madvise(memory, bytes, MADV_HUGEPAGE);
 #endif
 }
 
