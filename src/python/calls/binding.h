@@ -179,8 +179,11 @@ void convertSupplied(const PyRef& supplied, V& value) {
 }
 // The positional arguments lie in the caller's tuple or array, which holds
 // them for the whole call whatever a conversion runs: no count is taken.
+// In line: for the common arguments (a point, a payload) the call would
+// cost more than the conversion.
 template <class V>
-void convertPositional(const ItemsView& positional, Ssize index, V& value) {
+__attribute__((always_inline)) inline void convertPositional(const ItemsView& positional, Ssize index,
+                                                             V& value) {
   if (index < positional.size) fromPy(positional.items[index], value);
 }
 
