@@ -12,6 +12,10 @@
 namespace zell {
 namespace py {
 
+// How the module changes reference counts: through the interpreter's
+// functions, in place, or in place leaving immortal objects alone.
+enum class CountWay : unsigned char { ByCalls, InPlace, InPlaceSparingImmortals };
+
 struct PyLib {
   void* handle = nullptr;
   int major = 0, minor = 0, patch = 0;
@@ -167,6 +171,9 @@ struct PyLib {
   // From 3.12 on: objects whose low 32 count bits read as negative are
   // immortal (layout::immortalCount).
   bool immortals = false;
+  // The two above as one choice, read by every count change: one test on
+  // the common path instead of two.
+  CountWay countWay = CountWay::ByCalls;
   // Where a tuple's items start.
   size_t tupleItems = layout::kTupleItems;
   // Why the module cannot run under this interpreter, or null: a
@@ -214,14 +221,19 @@ inline int64_t* countOf(Object* o) { return reinterpret_cast<int64_t*>(o); }
 inline bool immortal(Object* o) { return layout::immortalCount(*countOf(o), pyLib.immortals); }
 
 __attribute__((always_inline)) inline void incRef(Object* o) {
-  if (!pyLib.inPlace) return pyLib.Py_IncRef(o);
-  layout::incrementCount(*countOf(o), pyLib.immortals);
+  CountWay way = pyLib.countWay;
+  if (way == CountWay::InPlace) return layout::incrementCount(*countOf(o), false);
+  if (way == CountWay::ByCalls) return pyLib.Py_IncRef(o);
+  layout::incrementCount(*countOf(o), true);
 }
 // The last reference is given back through the interpreter, which then
 // deallocates the object.
 __attribute__((always_inline)) inline void decRef(Object* o) {
-  if (!pyLib.inPlace) return pyLib.Py_DecRef(o);
-  if (!layout::decrementCount(*countOf(o), pyLib.immortals)) pyLib.Py_DecRef(o);
+  CountWay way = pyLib.countWay;
+  bool kept = way == CountWay::InPlace                   ? layout::decrementCount(*countOf(o), false)
+              : way == CountWay::InPlaceSparingImmortals ? layout::decrementCount(*countOf(o), true)
+                                                         : false;
+  if (!kept) pyLib.Py_DecRef(o);
 }
 __attribute__((always_inline)) inline void decRefIfAny(Object* o) {
   if (o) decRef(o);
