@@ -108,9 +108,11 @@ int traverseTreeObject(NativeHeader* h, Visit visit, void* arg) {
 
 // The tree stops naming the object as its owner when the object goes.
 template <int D>
-void destroyTreeObject(NativeHeader* h) {
+void deallocTreeObject(Object* o) noexcept {
+  pyLib.PyObject_GC_UnTrack(o);
+  NativeHeader* h = headerOf(o);
   const Ref<Tree<D>>& tree = fieldsOf<TreeObject<D>>(h).tree;
-  if (tree && tree->owner == pyObjectOf(h)) tree->owner = nullptr;
+  if (tree && tree->owner == o) tree->owner = nullptr;
   destroyNative<TreeObject<D>>(h);
 }
 
@@ -126,12 +128,12 @@ struct Classes {
 
 template <int D>
 ClassDesc Classes<D>::tree{
-    treeName.text, &makeEmptyInstance<TreeObject<D>>, &destroyTreeObject<D>, nullptr,      nullptr,
+    treeName.text, &makeEmptyInstance<TreeObject<D>>, &deallocTreeObject<D>, nullptr,      nullptr,
     nullptr,       instanceSize<TreeObject<D>>(),     &traverseTree<D>,      &clearTree<D>};
 template <int D>
 ClassDesc Classes<D>::climber{climberName.text,
                               &makeEmptyInstance<ClimberObject<D>>,
-                              &destroyNative<ClimberObject<D>>,
+                              &deallocNative<ClimberObject<D>>,
                               nullptr,
                               nullptr,
                               nullptr,

@@ -34,9 +34,9 @@ using Clear = void (*)(NativeHeader* h);
 struct ClassDesc {
   const char* name;                        // e.g. "Zell2Climber"
   Object* (*makeEmpty)(const ClassDesc&);  // a new instance holding nothing
-  void (*destroy)(NativeHeader*);
-  const MethodDef* methods = nullptr;  // a fixed table, ended by an empty entry
-  Object* pyType = nullptr;            // built once, at the module's first import
+  Destructor dealloc;                      // tp_dealloc, one per class
+  const MethodDef* methods = nullptr;      // a fixed table, ended by an empty entry
+  Object* pyType = nullptr;                // built once, at the module's first import
   // An iterator's next step (tp_iternext): its class iterates itself and
   // cannot be called to make an instance.
   Object* (*iterNext)(Object*) = nullptr;
@@ -151,6 +151,16 @@ void destroyNative(NativeHeader* h) {
   Object* o = pyObjectOf(h);
   reinterpret_cast<Instance<Fields>*>(o)->fields.~Fields();
   SpareInstances<Fields>::give(o);
+}
+
+// tp_dealloc of a class whose instances hold `Fields`: takes the instance
+// from the collector, then destroys it. A function per class, so that the
+// interpreter reaches the fields' destructors without a call through the
+// class description.
+template <class Fields>
+void deallocNative(Object* o) noexcept {
+  pyLib.PyObject_GC_UnTrack(o);
+  destroyNative<Fields>(headerOf(o));
 }
 
 template <class Fields>
