@@ -93,19 +93,14 @@ class SpareInstances {
  public:
   // A block with its interpreter header written (count 1, its type), not
   // yet tracked by the collector.
-  static Object* take(Object* type) {
+  __attribute__((always_inline)) static Object* take(Object* type) {
     if constexpr (kKept > 0)
       if (count_ > 0) {
         Object* o = blocks_[--count_];
         initPyHeader(o, type);
         return o;
       }
-    Object* o = pyLib._PyObject_GC_New(type);
-    if (!o) {
-      pyLib.PyErr_Clear();  // reported as the native allocation failure it is
-      throw std::bad_alloc();
-    }
-    return o;
+    return allocate(type);
   }
   static void give(Object* o) {
     if constexpr (kKept > 0)
@@ -114,6 +109,15 @@ class SpareInstances {
   }
 
  private:
+  __attribute__((noinline)) static Object* allocate(Object* type) {
+    Object* o = pyLib._PyObject_GC_New(type);
+    if (!o) {
+      pyLib.PyErr_Clear();  // reported as the native allocation failure it is
+      throw std::bad_alloc();
+    }
+    return o;
+  }
+
 #ifdef __SANITIZE_ADDRESS__
   static constexpr int kKept = 0;  // every instance its own allocation, for use-after-free reports
 #else
@@ -134,9 +138,10 @@ constexpr size_t instanceSize() {
 
 // Makes a new Python instance of `cls` (count 1), tracked by the collector,
 // whose fields are made in place of `parts`.
+[[noreturn]] void raiseClassNotBuilt(const ClassDesc& cls);
 template <class Fields, class... Parts>
-Object* newPyInstance(const ClassDesc& cls, Parts&&... parts) {
-  if (!cls.pyType) raise(ErrorKind::AssertionDefect, std::string("class not built: ") + cls.name);
+__attribute__((always_inline)) inline Object* newPyInstance(const ClassDesc& cls, Parts&&... parts) {
+  if (!cls.pyType) raiseClassNotBuilt(cls);
   Object* o = SpareInstances<Fields>::take(cls.pyType);
   auto* inst = reinterpret_cast<Instance<Fields>*>(o);  // its header is the interpreter's
   new (&inst->native) NativeHeader{&cls};
