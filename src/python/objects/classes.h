@@ -64,9 +64,10 @@ Object* makeEmptyInstance(const ClassDesc& cls) {
 }
 
 // The object that holds `tree`: every tree Python can reach has one.
+[[noreturn]] void raiseTreeWithoutObject();
 template <int D>
 Object* ownerOf(const Tree<D>& tree) {
-  if (!tree.owner) raise(ErrorKind::AssertionDefect, "a tree without its object");
+  if (!tree.owner) raiseTreeWithoutObject();
   return static_cast<Object*>(tree.owner);
 }
 

@@ -19,6 +19,8 @@ const ClassDesc* classOfType(Object* type) {
   return nullptr;
 }
 
+void raiseTreeWithoutObject() { raise(ErrorKind::AssertionDefect, "a tree without its object"); }
+
 void raiseClassNotBuilt(const ClassDesc& cls) {
   raise(ErrorKind::AssertionDefect, std::string("class not built: ") + cls.name);
 }
