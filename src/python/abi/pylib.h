@@ -216,6 +216,12 @@ inline Object* typeOf(Object* o) {
   std::memcpy(&type, reinterpret_cast<char*>(o) + pyLib.headerOffset + layout::kObjectType, sizeof type);
   return type;
 }
+// The same where pyLib.inPlace holds, which proves the header unshifted.
+inline Object* typeInPlace(Object* o) {
+  Object* type;
+  std::memcpy(&type, reinterpret_cast<char*>(o) + layout::kObjectType, sizeof type);
+  return type;
+}
 // An object's reference count, where pyLib.inPlace allows reaching it.
 inline int64_t* countOf(Object* o) { return reinterpret_cast<int64_t*>(o); }
 inline bool immortal(Object* o) { return layout::immortalCount(*countOf(o), pyLib.immortals); }
@@ -258,7 +264,7 @@ struct ItemsView {
 };
 __attribute__((always_inline)) inline bool viewItems(Object* o, ItemsView& view) {
   if (!pyLib.inPlace) return false;
-  Object* type = typeOf(o);
+  Object* type = typeInPlace(o);
   if (type == pyLib.PyTuple_Type)
     view.items = reinterpret_cast<Object* const*>(reinterpret_cast<char*>(o) + pyLib.tupleItems);
   else if (type == pyLib.PyList_Type)

@@ -82,7 +82,7 @@ template <size_t N>
 __attribute__((always_inline)) inline bool readExactFloats(const ItemsView& view,
                                                            std::array<double, N>& out) {
   for (size_t i = 0; i < N; ++i)
-    if (typeOf(view.items[i]) != pyLib.PyFloat_Type) return false;
+    if (typeInPlace(view.items[i]) != pyLib.PyFloat_Type) return false;
   for (size_t i = 0; i < N; ++i) out[i] = floatValue(view.items[i]);
   return true;
 }
