@@ -180,11 +180,12 @@ void convertSupplied(const PyRef& supplied, V& value) {
 // The positional arguments lie in the caller's tuple or array, which holds
 // them for the whole call whatever a conversion runs: no count is taken.
 // In line: for the common arguments (a point, a payload) the call would
-// cost more than the conversion.
-template <class V>
+// cost more than the conversion. A required parameter's argument is there:
+// binding checked the count.
+template <bool kRequired, class V>
 __attribute__((always_inline)) inline void convertPositional(const ItemsView& positional, Ssize index,
                                                              V& value) {
-  if (index < positional.size) fromPy(positional.items[index], value);
+  if (kRequired || index < positional.size) fromPy(positional.items[index], value);
 }
 
 // Converts the supplied arguments of row I in declaration order, stopping at
@@ -196,7 +197,9 @@ void convertArgs([[maybe_unused]] Object* args, [[maybe_unused]] Object* kwargs,
                  std::index_sequence<K...>) {
   constexpr const auto& row = rowOf<T, I>();
   if (positional)
-    (convertPositional(*positional, static_cast<Ssize>(K), std::get<K>(values)), ...);
+    (convertPositional<(static_cast<int>(K) < row.required)>(*positional, static_cast<Ssize>(K),
+                                                             std::get<K>(values)),
+     ...);
   else
     (convertSupplied(fetchArg(args, kwargs, static_cast<int>(K), row.names[K]), std::get<K>(values)), ...);
 }
