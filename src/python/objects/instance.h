@@ -207,8 +207,11 @@ class InstanceRef {
 // object raises "Cannot convert python object to <class>".
 InstanceRef toOtherInstance(Object* o, const ClassDesc& expected);
 __attribute__((always_inline)) inline InstanceRef toInstance(Object* o, const ClassDesc& expected) {
-  // The interpreter hands every method an instance of its own class.
-  if (typeOf(o) == expected.pyType && headerOf(o)->cls == &expected) return InstanceRef(headerOf(o));
+  // The interpreter hands every method an instance of its own class. Each
+  // class has a type of its own, which cannot be subclassed, and every
+  // instance of it was made for that class (newPyInstance): the type
+  // alone tells.
+  if (typeOf(o) == expected.pyType) return InstanceRef(headerOf(o));
   return toOtherInstance(o, expected);
 }
 
