@@ -226,9 +226,12 @@ inline Object* typeInPlace(Object* o) {
 inline int64_t* countOf(Object* o) { return reinterpret_cast<int64_t*>(o); }
 inline bool immortal(Object* o) { return layout::immortalCount(*countOf(o), pyLib.immortals); }
 
+// The counts of the way in place without immortals are laid out as the
+// straight road: on the interpreters with immortals the test costs the same
+// either way, and the calls of a debug build are the rare way.
 __attribute__((always_inline)) inline void incRef(Object* o) {
   CountWay way = pyLib.countWay;
-  if (way == CountWay::InPlace) return layout::incrementCount(*countOf(o), false);
+  if (__builtin_expect(way == CountWay::InPlace, 1)) return layout::incrementCount(*countOf(o), false);
   if (way == CountWay::ByCalls) return pyLib.Py_IncRef(o);
   layout::incrementCount(*countOf(o), true);
 }
@@ -236,9 +239,9 @@ __attribute__((always_inline)) inline void incRef(Object* o) {
 // deallocates the object.
 __attribute__((always_inline)) inline void decRef(Object* o) {
   CountWay way = pyLib.countWay;
-  bool kept = way == CountWay::InPlace                   ? layout::decrementCount(*countOf(o), false)
-              : way == CountWay::InPlaceSparingImmortals ? layout::decrementCount(*countOf(o), true)
-                                                         : false;
+  bool kept = __builtin_expect(way == CountWay::InPlace, 1) ? layout::decrementCount(*countOf(o), false)
+              : way == CountWay::InPlaceSparingImmortals    ? layout::decrementCount(*countOf(o), true)
+                                                            : false;
   if (!kept) pyLib.Py_DecRef(o);
 }
 __attribute__((always_inline)) inline void decRefIfAny(Object* o) {
