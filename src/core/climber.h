@@ -142,10 +142,16 @@ Climber<D> Climber<D>::descendByKey(Tree<D>& tree, const Key<D>& k, uint64_t tar
 template <int D>
 Climber<D> Climber<D>::createByKey(Tree<D>& tree, const Key<D>& k, uint64_t target) {
   Climber c = atRoot(tree);
-  while (target < static_cast<uint64_t>(c.level)) {
-    c.ensureChildren();
-    c.stepDown(childOfKey<D>(k, c.level));
+  // As descendByKey, node and level in registers. Above the target the
+  // level is at least 1, where a node may take children.
+  Node<D>* node = c.node;
+  int64_t level = c.level;
+  while (target < static_cast<uint64_t>(level)) {
+    if (!node->children) tree.addChildren(*node);
+    node = node->children.child(childOfKey<D>(k, level--));
   }
+  c.node = node;
+  c.level = level;
   return c;
 }
 

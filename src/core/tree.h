@@ -253,7 +253,7 @@ class Tree : public Counted {
 
   Key<D> coordToKey(const Coord<D>& p) {
     growToContain(p);
-    return keyOf(p);
+    return keyInside(p);
   }
 
   // The key of `p` under the current anchor, without growth.
@@ -266,6 +266,22 @@ class Tree : public Counted {
     Key<D> key;
     for (int i = 0; i < D; ++i) {
       uint64_t k = saturatingKey((p[i] - cube.anchor[i]) / minNodeSize);
+      key[i] = k > last ? last : k;
+    }
+    return key;
+  }
+
+  // As keyOf, for a point the root's cube holds (or a NaN component, which
+  // every cube holds). Its offsets are then at least 0 and, rounding
+  // included, below 4 * 2^depth cells: up to depth 60 they convert to
+  // integers directly, without the saturation a point anywhere needs.
+  Key<D> keyInside(const Coord<D>& p) const {
+    if (depth > 60) return keyOf(p);
+    uint64_t last = (uint64_t{1} << depth) - 1;
+    Key<D> key;
+    for (int i = 0; i < D; ++i) {
+      double q = (p[i] - anchor[i]) / minNodeSize;
+      uint64_t k = q >= 0.0 ? static_cast<uint64_t>(static_cast<int64_t>(q)) : 0;  // NaN gives 0
       key[i] = k > last ? last : k;
     }
     return key;

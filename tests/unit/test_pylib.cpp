@@ -177,6 +177,10 @@ TEST(PyLib, InPlacePathsOnlyWhereTheLayoutIsProven) {
     PyLib t = lib.load();
     EXPECT_EQ(t.inPlace, c.inPlace) << c.version;
     EXPECT_EQ(t.immortals, c.immortals) << c.version;
+    EXPECT_EQ(t.countWay, !c.inPlace    ? CountWay::ByCalls
+                          : c.immortals ? CountWay::InPlaceSparingImmortals
+                                        : CountWay::InPlace)
+        << c.version;
     EXPECT_EQ(t.tupleItems, c.tupleItems) << c.version;
   }
 }

@@ -282,6 +282,9 @@ PyLib loadPyLib(SymbolLookup lookup, void* context) {
   bool countsEveryChange = lookup(context, "_Py_NegativeRefcount") || lookup(context, "_Py_RefTotal");
   lib.inPlace = layoutProven(lib) && !countsEveryChange;
   lib.immortals = layout::immortals(lib.major, lib.minor);
+  lib.countWay = !lib.inPlace    ? CountWay::ByCalls
+                 : lib.immortals ? CountWay::InPlaceSparingImmortals
+                                 : CountWay::InPlace;
   lib.tupleItems = layout::tupleItems(lib.major, lib.minor);
   return lib;
 }

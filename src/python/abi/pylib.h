@@ -12,6 +12,10 @@
 namespace zell {
 namespace py {
 
+// How the module changes reference counts: through the interpreter's
+// functions, in place, or in place leaving immortal objects alone.
+enum class CountWay : unsigned char { ByCalls, InPlace, InPlaceSparingImmortals };
+
 struct PyLib {
   void* handle = nullptr;
   int major = 0, minor = 0, patch = 0;
@@ -167,6 +171,9 @@ struct PyLib {
   // From 3.12 on: objects whose low 32 count bits read as negative are
   // immortal (layout::immortalCount).
   bool immortals = false;
+  // The two above as one choice, read by every count change: one test on
+  // the common path instead of two.
+  CountWay countWay = CountWay::ByCalls;
   // Where a tuple's items start.
   size_t tupleItems = layout::kTupleItems;
   // Why the module cannot run under this interpreter, or null: a
@@ -209,19 +216,33 @@ inline Object* typeOf(Object* o) {
   std::memcpy(&type, reinterpret_cast<char*>(o) + pyLib.headerOffset + layout::kObjectType, sizeof type);
   return type;
 }
+// The same where pyLib.inPlace holds, which proves the header unshifted.
+inline Object* typeInPlace(Object* o) {
+  Object* type;
+  std::memcpy(&type, reinterpret_cast<char*>(o) + layout::kObjectType, sizeof type);
+  return type;
+}
 // An object's reference count, where pyLib.inPlace allows reaching it.
 inline int64_t* countOf(Object* o) { return reinterpret_cast<int64_t*>(o); }
 inline bool immortal(Object* o) { return layout::immortalCount(*countOf(o), pyLib.immortals); }
 
+// The counts of the way in place without immortals are laid out as the
+// straight road: on the interpreters with immortals the test costs the same
+// either way, and the calls of a debug build are the rare way.
 __attribute__((always_inline)) inline void incRef(Object* o) {
-  if (!pyLib.inPlace) return pyLib.Py_IncRef(o);
-  layout::incrementCount(*countOf(o), pyLib.immortals);
+  CountWay way = pyLib.countWay;
+  if (__builtin_expect(way == CountWay::InPlace, 1)) return layout::incrementCount(*countOf(o), false);
+  if (way == CountWay::ByCalls) return pyLib.Py_IncRef(o);
+  layout::incrementCount(*countOf(o), true);
 }
 // The last reference is given back through the interpreter, which then
 // deallocates the object.
 __attribute__((always_inline)) inline void decRef(Object* o) {
-  if (!pyLib.inPlace) return pyLib.Py_DecRef(o);
-  if (!layout::decrementCount(*countOf(o), pyLib.immortals)) pyLib.Py_DecRef(o);
+  CountWay way = pyLib.countWay;
+  bool kept = __builtin_expect(way == CountWay::InPlace, 1) ? layout::decrementCount(*countOf(o), false)
+              : way == CountWay::InPlaceSparingImmortals    ? layout::decrementCount(*countOf(o), true)
+                                                            : false;
+  if (!kept) pyLib.Py_DecRef(o);
 }
 __attribute__((always_inline)) inline void decRefIfAny(Object* o) {
   if (o) decRef(o);
@@ -246,7 +267,7 @@ struct ItemsView {
 };
 __attribute__((always_inline)) inline bool viewItems(Object* o, ItemsView& view) {
   if (!pyLib.inPlace) return false;
-  Object* type = typeOf(o);
+  Object* type = typeInPlace(o);
   if (type == pyLib.PyTuple_Type)
     view.items = reinterpret_cast<Object* const*>(reinterpret_cast<char*>(o) + pyLib.tupleItems);
   else if (type == pyLib.PyList_Type)

@@ -179,9 +179,13 @@ void convertSupplied(const PyRef& supplied, V& value) {
 }
 // The positional arguments lie in the caller's tuple or array, which holds
 // them for the whole call whatever a conversion runs: no count is taken.
-template <class V>
-void convertPositional(const ItemsView& positional, Ssize index, V& value) {
-  if (index < positional.size) fromPy(positional.items[index], value);
+// In line: for the common arguments (a point, a payload) the call would
+// cost more than the conversion. A required parameter's argument is there:
+// binding checked the count.
+template <bool kRequired, class V>
+__attribute__((always_inline)) inline void convertPositional(const ItemsView& positional, Ssize index,
+                                                             V& value) {
+  if (kRequired || index < positional.size) fromPy(positional.items[index], value);
 }
 
 // Converts the supplied arguments of row I in declaration order, stopping at
@@ -193,23 +197,29 @@ void convertArgs([[maybe_unused]] Object* args, [[maybe_unused]] Object* kwargs,
                  std::index_sequence<K...>) {
   constexpr const auto& row = rowOf<T, I>();
   if (positional)
-    (convertPositional(*positional, static_cast<Ssize>(K), std::get<K>(values)), ...);
+    (convertPositional<(static_cast<int>(K) < row.required)>(*positional, static_cast<Ssize>(K),
+                                                             std::get<K>(values)),
+     ...);
   else
     (convertSupplied(fetchArg(args, kwargs, static_cast<int>(K), row.names[K]), std::get<K>(values)), ...);
 }
 
+// The arguments a road is given: positional arguments already known to bind
+// as they are, passed by value so that a handler can hand them on without a
+// frame of its own; or kToBind, when `args` and `kwargs` are still to bind.
+constexpr ItemsView kToBind{nullptr, -1};
+
 template <class T, size_t I, class F = FunctionOfRow<T, I>>
 struct FunctionRoad;
 
-// A module function. `bound`: its positional arguments, already known to
-// bind as they are, or null when `args` and `kwargs` are still to bind.
+// A module function.
 template <class T, size_t I, class R, class... A>
 struct FunctionRoad<T, I, R(A...)> {
-  static Object* call(Object*, Object* args, Object* kwargs, const ItemsView* bound) noexcept {
+  static Object* call(Object*, Object* args, Object* kwargs, ItemsView bound) noexcept {
     std::tuple<std::decay_t<A>...> values{};
     if (!conversionPhase([&]() __attribute__((always_inline)) {
           ItemsView view;
-          const ItemsView* positional = bound ? bound : bindArgs<T, I>(args, kwargs, view);
+          const ItemsView* positional = bound.size >= 0 ? &bound : bindArgs<T, I>(args, kwargs, view);
           convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
         }))
       return nullptr;
@@ -226,12 +236,12 @@ template <class T, size_t I, class R, class S, class... A>
 struct MethodRoad<T, I, R(S, A...)> {
   using Self = SelfAccess<std::remove_const_t<std::remove_reference_t<S>>&>;
 
-  static Object* call(Object* self, Object* args, Object* kwargs, const ItemsView* bound) noexcept {
+  static Object* call(Object* self, Object* args, Object* kwargs, ItemsView bound) noexcept {
     InstanceRef instance;
     std::tuple<std::decay_t<A>...> values{};
     if (!conversionPhase([&]() __attribute__((always_inline)) {
           ItemsView view;
-          const ItemsView* positional = bound ? bound : bindArgs<T, I>(args, kwargs, view);
+          const ItemsView* positional = bound.size >= 0 ? &bound : bindArgs<T, I>(args, kwargs, view);
           instance = toInstance(self, Self::cls());
           convertArgs<T, I>(args, kwargs, positional, values, std::index_sequence_for<A...>{});
         }))
@@ -256,7 +266,7 @@ using Road = std::conditional_t<T::kMethods, MethodRoad<T, I>, FunctionRoad<T, I
 // and keyword dictionary.
 template <class T, size_t I>
 Object* handler(Object* self, Object* args, Object* kwargs) noexcept {
-  return Road<T, I>::call(self, args, kwargs, nullptr);
+  return Road<T, I>::call(self, args, kwargs, kToBind);
 }
 
 // Whether `count` positional arguments without keywords bind to row I as
@@ -279,8 +289,7 @@ template <class T, size_t I>
 __attribute__((noinline)) Object* callHoldingArgs(Object* self, Object* const* args, Ssize nargs) noexcept {
   std::array<PyRef, rowOf<T, I>().names.size()> held;
   for (Ssize i = 0; i < nargs; ++i) held[static_cast<size_t>(i)] = PyRef::borrow(args[i]);
-  ItemsView given{args, nargs};
-  return Road<T, I>::call(self, nullptr, nullptr, &given);
+  return Road<T, I>::call(self, nullptr, nullptr, ItemsView{args, nargs});
 }
 
 // Keywords, or counts the row refuses, by the other convention's road.
@@ -289,25 +298,35 @@ __attribute__((noinline)) Object* callByTupleAndDict(Object* self, Object* const
                                                      Object* kwnames) noexcept {
   PyRef tuple, dict;
   if (!tupleAndDict(args, nargs, kwnames, tuple, dict)) return nullptr;
-  return Road<T, I>::call(self, tuple.get(), dict.get(), nullptr);
+  return Road<T, I>::call(self, tuple.get(), dict.get(), kToBind);
+}
+
+// A vectorcall that names keywords; an empty list of names is no keyword.
+template <class T, size_t I>
+__attribute__((noinline)) Object* callWithKeywordNames(Object* self, Object* const* args, Ssize nargs,
+                                                       Object* kwnames) noexcept {
+  if (pyLib.PyTuple_Size(kwnames) == 0 && bindsAsGiven<T, I>(nargs)) {
+    if constexpr (rowOf<T, I>().names.size() > 1)
+      if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
+    return Road<T, I>::call(self, nullptr, nullptr, ItemsView{args, nargs});
+  }
+  return callByTupleAndDict<T, I>(self, args, nargs, kwnames);
 }
 
 // The handler the interpreter calls for row I of table T by vectorcall.
 // The common call, positional arguments that bind as they are, reads them
 // where the interpreter keeps them; keywords and counts the row refuses
 // take the other convention's road, whose binding and messages they then
-// meet unchanged.
+// meet unchanged. Every way out is a tail call: the handler needs no frame.
 template <class T, size_t I>
 Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwnames) noexcept {
-  if ((!kwnames || pyLib.PyTuple_Size(kwnames) == 0) && bindsAsGiven<T, I>(nargs)) {
-    // A single argument, or any number given to a row that converts none,
-    // is read where it lies.
-    if constexpr (rowOf<T, I>().names.size() > 1)
-      if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
-    ItemsView given{args, nargs};
-    return Road<T, I>::call(self, nullptr, nullptr, &given);
-  }
-  return callByTupleAndDict<T, I>(self, args, nargs, kwnames);
+  if (kwnames) return callWithKeywordNames<T, I>(self, args, nargs, kwnames);
+  if (!bindsAsGiven<T, I>(nargs)) return callByTupleAndDict<T, I>(self, args, nargs, kwnames);
+  // A single argument, or any number given to a row that converts none,
+  // is read where it lies.
+  if constexpr (rowOf<T, I>().names.size() > 1)
+    if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
+  return Road<T, I>::call(self, nullptr, nullptr, ItemsView{args, nargs});
 }
 
 // The calling convention of a table's handlers.

@@ -79,9 +79,10 @@ template <class T, size_t N>
 // Exact floats run no code when read: when every item is one, their
 // values are taken at once, with no reference taken.
 template <size_t N>
-bool readExactFloats(const ItemsView& view, std::array<double, N>& out) {
+__attribute__((always_inline)) inline bool readExactFloats(const ItemsView& view,
+                                                           std::array<double, N>& out) {
   for (size_t i = 0; i < N; ++i)
-    if (typeOf(view.items[i]) != pyLib.PyFloat_Type) return false;
+    if (typeInPlace(view.items[i]) != pyLib.PyFloat_Type) return false;
   for (size_t i = 0; i < N; ++i) out[i] = floatValue(view.items[i]);
   return true;
 }

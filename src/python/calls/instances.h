@@ -15,9 +15,10 @@ Object* toPy(Ref<Tree<D>> tree) {
   return newTreeObject(Classes<D>::tree, std::move(tree));
 }
 
-// A climber holds the object of its tree (an empty one holds none).
+// A climber holds the object of its tree (an empty one holds none). Made
+// in line: the climber a lookup hands over stays in registers.
 template <int D>
-Object* toPy(Climber<D> climber) {
+__attribute__((always_inline)) inline Object* toPy(Climber<D> climber) {
   PyRef treeObject = climber.tree ? PyRef::borrow(ownerOf(*climber.tree)) : PyRef();
   return newPyInstance<ClimberObject<D>>(Classes<D>::climber, std::move(climber), std::move(treeObject));
 }

@@ -5,12 +5,6 @@
 namespace zell {
 namespace py {
 
-void deallocInstance(Object* o) noexcept {
-  pyLib.PyObject_GC_UnTrack(o);
-  NativeHeader* h = headerOf(o);
-  h->cls->destroy(h);
-}
-
 Object* newInstanceOfType(Object* type, Object*, Object*) noexcept {
   try {
     const ClassDesc* cls = classOfType(type);
@@ -26,7 +20,7 @@ Object* iterateSelf(Object* o) noexcept {
   return o;
 }
 
-// The instances' blocks are given back by deallocInstance once no native
+// The instances' blocks are given back by their class's tp_dealloc once no native
 // reference is left; the interpreter has no reason to call this, and doing
 // nothing is the only safe answer if it does.
 void freeNativeObj(void*) noexcept {}

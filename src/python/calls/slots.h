@@ -1,5 +1,6 @@
 // The type slots shared by the module's classes: besides the method
-// handlers, the only places where the interpreter calls into the module.
+// handlers and each class's tp_dealloc (ClassDesc::dealloc), the only
+// places where the interpreter calls into the module.
 #pragma once
 
 #include "python/abi/capi.h"
@@ -8,9 +9,6 @@
 namespace zell {
 namespace py {
 
-// tp_dealloc: takes the instance from the collector, destroys its fields
-// and gives its block back.
-void deallocInstance(Object* o) noexcept;
 // tp_new: calling a class directly ignores its arguments and gives an
 // instance that holds no tree.
 Object* newInstanceOfType(Object* type, Object* args, Object* kwargs) noexcept;

@@ -64,9 +64,10 @@ Object* makeEmptyInstance(const ClassDesc& cls) {
 }
 
 // The object that holds `tree`: every tree Python can reach has one.
+[[noreturn]] void raiseTreeWithoutObject();
 template <int D>
 Object* ownerOf(const Tree<D>& tree) {
-  if (!tree.owner) raise(ErrorKind::AssertionDefect, "a tree without its object");
+  if (!tree.owner) raiseTreeWithoutObject();
   return static_cast<Object*>(tree.owner);
 }
 
@@ -108,9 +109,11 @@ int traverseTreeObject(NativeHeader* h, Visit visit, void* arg) {
 
 // The tree stops naming the object as its owner when the object goes.
 template <int D>
-void destroyTreeObject(NativeHeader* h) {
+void deallocTreeObject(Object* o) noexcept {
+  pyLib.PyObject_GC_UnTrack(o);
+  NativeHeader* h = headerOf(o);
   const Ref<Tree<D>>& tree = fieldsOf<TreeObject<D>>(h).tree;
-  if (tree && tree->owner == pyObjectOf(h)) tree->owner = nullptr;
+  if (tree && tree->owner == o) tree->owner = nullptr;
   destroyNative<TreeObject<D>>(h);
 }
 
@@ -126,12 +129,12 @@ struct Classes {
 
 template <int D>
 ClassDesc Classes<D>::tree{
-    treeName.text, &makeEmptyInstance<TreeObject<D>>, &destroyTreeObject<D>, nullptr,      nullptr,
+    treeName.text, &makeEmptyInstance<TreeObject<D>>, &deallocTreeObject<D>, nullptr,      nullptr,
     nullptr,       instanceSize<TreeObject<D>>(),     &traverseTree<D>,      &clearTree<D>};
 template <int D>
 ClassDesc Classes<D>::climber{climberName.text,
                               &makeEmptyInstance<ClimberObject<D>>,
-                              &destroyNative<ClimberObject<D>>,
+                              &deallocNative<ClimberObject<D>>,
                               nullptr,
                               nullptr,
                               nullptr,

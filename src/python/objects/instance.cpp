@@ -19,6 +19,12 @@ const ClassDesc* classOfType(Object* type) {
   return nullptr;
 }
 
+void raiseTreeWithoutObject() { raise(ErrorKind::AssertionDefect, "a tree without its object"); }
+
+void raiseClassNotBuilt(const ClassDesc& cls) {
+  raise(ErrorKind::AssertionDefect, std::string("class not built: ") + cls.name);
+}
+
 InstanceRef toOtherInstance(Object* o, const ClassDesc& expected) {
   if (!classOfType(typeOf(o))) raiseValue(std::string("Cannot convert python object to ") + expected.name);
   InstanceRef ref(headerOf(o));

@@ -34,9 +34,9 @@ using Clear = void (*)(NativeHeader* h);
 struct ClassDesc {
   const char* name;                        // e.g. "Zell2Climber"
   Object* (*makeEmpty)(const ClassDesc&);  // a new instance holding nothing
-  void (*destroy)(NativeHeader*);
-  const MethodDef* methods = nullptr;  // a fixed table, ended by an empty entry
-  Object* pyType = nullptr;            // built once, at the module's first import
+  Destructor dealloc;                      // tp_dealloc, one per class
+  const MethodDef* methods = nullptr;      // a fixed table, ended by an empty entry
+  Object* pyType = nullptr;                // built once, at the module's first import
   // An iterator's next step (tp_iternext): its class iterates itself and
   // cannot be called to make an instance.
   Object* (*iterNext)(Object*) = nullptr;
@@ -93,19 +93,14 @@ class SpareInstances {
  public:
   // A block with its interpreter header written (count 1, its type), not
   // yet tracked by the collector.
-  static Object* take(Object* type) {
+  __attribute__((always_inline)) static Object* take(Object* type) {
     if constexpr (kKept > 0)
       if (count_ > 0) {
         Object* o = blocks_[--count_];
         initPyHeader(o, type);
         return o;
       }
-    Object* o = pyLib._PyObject_GC_New(type);
-    if (!o) {
-      pyLib.PyErr_Clear();  // reported as the native allocation failure it is
-      throw std::bad_alloc();
-    }
-    return o;
+    return allocate(type);
   }
   static void give(Object* o) {
     if constexpr (kKept > 0)
@@ -114,6 +109,15 @@ class SpareInstances {
   }
 
  private:
+  __attribute__((noinline)) static Object* allocate(Object* type) {
+    Object* o = pyLib._PyObject_GC_New(type);
+    if (!o) {
+      pyLib.PyErr_Clear();  // reported as the native allocation failure it is
+      throw std::bad_alloc();
+    }
+    return o;
+  }
+
 #ifdef __SANITIZE_ADDRESS__
   static constexpr int kKept = 0;  // every instance its own allocation, for use-after-free reports
 #else
@@ -134,9 +138,10 @@ constexpr size_t instanceSize() {
 
 // Makes a new Python instance of `cls` (count 1), tracked by the collector,
 // whose fields are made in place of `parts`.
+[[noreturn]] void raiseClassNotBuilt(const ClassDesc& cls);
 template <class Fields, class... Parts>
-Object* newPyInstance(const ClassDesc& cls, Parts&&... parts) {
-  if (!cls.pyType) raise(ErrorKind::AssertionDefect, std::string("class not built: ") + cls.name);
+__attribute__((always_inline)) inline Object* newPyInstance(const ClassDesc& cls, Parts&&... parts) {
+  if (!cls.pyType) raiseClassNotBuilt(cls);
   Object* o = SpareInstances<Fields>::take(cls.pyType);
   auto* inst = reinterpret_cast<Instance<Fields>*>(o);  // its header is the interpreter's
   new (&inst->native) NativeHeader{&cls};
@@ -151,6 +156,16 @@ void destroyNative(NativeHeader* h) {
   Object* o = pyObjectOf(h);
   reinterpret_cast<Instance<Fields>*>(o)->fields.~Fields();
   SpareInstances<Fields>::give(o);
+}
+
+// tp_dealloc of a class whose instances hold `Fields`: takes the instance
+// from the collector, then destroys it. A function per class, so that the
+// interpreter reaches the fields' destructors without a call through the
+// class description.
+template <class Fields>
+void deallocNative(Object* o) noexcept {
+  pyLib.PyObject_GC_UnTrack(o);
+  destroyNative<Fields>(headerOf(o));
 }
 
 template <class Fields>
@@ -192,8 +207,11 @@ class InstanceRef {
 // object raises "Cannot convert python object to <class>".
 InstanceRef toOtherInstance(Object* o, const ClassDesc& expected);
 __attribute__((always_inline)) inline InstanceRef toInstance(Object* o, const ClassDesc& expected) {
-  // The interpreter hands every method an instance of its own class.
-  if (typeOf(o) == expected.pyType && headerOf(o)->cls == &expected) return InstanceRef(headerOf(o));
+  // The interpreter hands every method an instance of its own class. Each
+  // class has a type of its own, which cannot be subclassed, and every
+  // instance of it was made for that class (newPyInstance): the type
+  // alone tells.
+  if (typeOf(o) == expected.pyType) return InstanceRef(headerOf(o));
   return toOtherInstance(o, expected);
 }
 

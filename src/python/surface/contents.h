@@ -86,7 +86,7 @@ Object* nextItem(Object* self) noexcept {
 
 template <int D>
 ClassDesc Classes<D>::items{
-    itemsName.text, nullptr,      &destroyNative<ItemsObject<D>>, nullptr,
+    itemsName.text, nullptr,      &deallocNative<ItemsObject<D>>, nullptr,
     nullptr,        &nextItem<D>, instanceSize<ItemsObject<D>>(), &traverseTreeObject<ItemsObject<D>>};
 
 }  // namespace py

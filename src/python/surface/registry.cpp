@@ -31,7 +31,7 @@ void put(unsigned char* type, size_t offset, T value) {
 // slots this module uses. Its count starts at 1, as for a statically
 // declared type: the class lives for the whole process.
 Object* buildType(ClassDesc& cls) {
-  if (!havePyLib() || cls.pyType || !cls.instanceSize || !cls.traverse)
+  if (!havePyLib() || cls.pyType || !cls.instanceSize || !cls.traverse || !cls.dealloc)
     raise(ErrorKind::AssertionDefect, "class built twice or described incompletely");
   auto* type = static_cast<unsigned char*>(std::calloc(1, layout::kTypeAllocSize + pyLib.headerOffset));
   if (!type) throw std::bad_alloc();
@@ -41,7 +41,7 @@ Object* buildType(ClassDesc& cls) {
   static_assert(sizeof(typeFlags()) == layout::kTypeFlagsSize, "the interpreter's tp_flags");
   put(type, layout::kTypeFlags, typeFlags() | layout::kTypeHasCollectorFlag);
   put(type, layout::kTypeBasicSize, static_cast<Ssize>(cls.instanceSize));
-  put(type, layout::kTypeDealloc, &deallocInstance);
+  put(type, layout::kTypeDealloc, cls.dealloc);
   put(type, layout::kTypeTraverse, &traverseInstance);
   put(type, layout::kTypeClear, &clearInstance);
   if (cls.iterNext) {
