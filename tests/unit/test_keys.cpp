@@ -59,3 +59,19 @@ TEST(Keys, ContainedPointsTakeTheKeysOfTheGeneralRule) {
     }
   EXPECT_EQ(deepest, kMaxDepth);  // both roads were taken
 }
+
+// A subnormal cell size divides inexactly: in a tree grown down and then up
+// to 63 levels, the last double below the upper edge lies 2^63 cells from
+// the anchor once rounded, a count no signed integer holds.
+TEST(Keys, AnOffsetRoundedToTheEdgeAtDepth63TakesTheLastKey) {
+  const double minSize = 0x0.012688b70e62bp-1022;
+  Ref<Tree<2>> tree = Tree<2>::create(minSize, {0.0, 0.0}, nullptr);
+  double down = -std::ldexp(minSize, 61) * 1.5;
+  tree->coordToKey({down, down});
+  double up = tree->anchor[0] + std::ldexp(minSize, 63) * 0.75;
+  tree->coordToKey({up, up});
+  ASSERT_EQ(tree->depth, 63);
+  double top = std::nextafter(tree->anchor[0] + tree->sizes.back(), tree->anchor[0]);
+  ASSERT_EQ((top - tree->anchor[0]) / minSize, 0x1p63);
+  EXPECT_EQ(tree->coordToKey({top, top}), (Key<2>{UINT64_MAX >> 1, UINT64_MAX >> 1}));
+}
