@@ -95,8 +95,9 @@ struct Climber {
     return tree->defaultCell->payload.get();
   }
   void setData(void* object) { node->data.set(object); }
-  // Stores `object`, taking over a count the caller holds on it.
-  void adoptData(void* object) { node->data.adopt(object); }
+  // Stores `object`, taking over a count the caller holds on it, and hands
+  // over the previous payload's count (null when it had none).
+  void* exchangeData(void* object) { return node->data.exchange(object); }
   // Removes the node's own payload and hands over its count; the default is
   // never extracted.
   void* extractData() {

@@ -58,6 +58,10 @@ class Payload {
     void* old = std::exchange(object_, object);
     if (old) payloadHooks.release(old);
   }
+  // Takes over a count the caller holds on `object` and hands the caller
+  // the previous object's count (null when absent), for it to release once
+  // it can run code.
+  void* exchange(void* object) { return std::exchange(object_, object); }
   void swap(Payload& other) { std::swap(object_, other.object_); }
 
  private:

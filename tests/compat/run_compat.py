@@ -185,6 +185,17 @@ def check_references():
     t = grid = None
     gc.collect()
     assert c.getData() is payload and counts() == [start[0] + 1, start[1] + 1, start[2]]  # the climber keeps the tree
+    # A replaced payload is let go once its successor is in place: its finalizer finds the successor.
+    found = []
+
+    class Replaced(object):
+        def __del__(self):
+            found.append(c.getData())
+
+    successor = object()
+    c.setData(Replaced())
+    c.setData(successor)
+    assert found == [successor]
     c = None
     gc.collect()
     assert counts() == start

@@ -99,7 +99,10 @@ struct ClimberMethods {
       def("climbClone", &C::climbClone, "childNr"),
       def("creativeClimbClone", &C::creativeClimbClone, "childNr"),
       def("getData", [](C& c) { return PyRef::borrow(static_cast<Object*>(c.dataOrDefault())); }),
-      def("setData", [](C& c, PyRef data) { c.adoptData(data.release()); }, "data"),
+      // The payload replaced is let go here, in line, once the new one is
+      // in place: code its release runs sees a sound node.
+      def("setData", [](C& c, PyRef data) { PyRef::steal(static_cast<Object*>(c.exchangeData(data.release()))); },
+          "data"),
       def("extractData", [](C& c) { return PyRef::steal(static_cast<Object*>(c.extractData())); }),
       def("hasData", &C::hasData),
       def("hasChildren", &C::hasChildren),
