@@ -301,15 +301,22 @@ __attribute__((noinline)) Object* callByTupleAndDict(Object* self, Object* const
   return Road<T, I>::call(self, tuple.get(), dict.get(), kToBind);
 }
 
+// Positional arguments that bind as they are: a single argument, or any
+// number given to a row that converts none, is read where it lies.
+template <class T, size_t I>
+__attribute__((always_inline)) inline Object* callAsGiven(Object* self, Object* const* args,
+                                                          Ssize nargs) noexcept {
+  if constexpr (rowOf<T, I>().names.size() > 1)
+    if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
+  return Road<T, I>::call(self, nullptr, nullptr, ItemsView{args, nargs});
+}
+
 // A vectorcall that names keywords; an empty list of names is no keyword.
 template <class T, size_t I>
 __attribute__((noinline)) Object* callWithKeywordNames(Object* self, Object* const* args, Ssize nargs,
                                                        Object* kwnames) noexcept {
-  if (pyLib.PyTuple_Size(kwnames) == 0 && bindsAsGiven<T, I>(nargs)) {
-    if constexpr (rowOf<T, I>().names.size() > 1)
-      if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
-    return Road<T, I>::call(self, nullptr, nullptr, ItemsView{args, nargs});
-  }
+  if (pyLib.PyTuple_Size(kwnames) == 0 && bindsAsGiven<T, I>(nargs))
+    return callAsGiven<T, I>(self, args, nargs);
   return callByTupleAndDict<T, I>(self, args, nargs, kwnames);
 }
 
@@ -322,11 +329,7 @@ template <class T, size_t I>
 Object* fastHandler(Object* self, Object* const* args, Ssize nargs, Object* kwnames) noexcept {
   if (kwnames) return callWithKeywordNames<T, I>(self, args, nargs, kwnames);
   if (!bindsAsGiven<T, I>(nargs)) return callByTupleAndDict<T, I>(self, args, nargs, kwnames);
-  // A single argument, or any number given to a row that converts none,
-  // is read where it lies.
-  if constexpr (rowOf<T, I>().names.size() > 1)
-    if (nargs > 1) return callHoldingArgs<T, I>(self, args, nargs);
-  return Road<T, I>::call(self, nullptr, nullptr, ItemsView{args, nargs});
+  return callAsGiven<T, I>(self, args, nargs);
 }
 
 // The calling convention of a table's handlers.

@@ -110,11 +110,9 @@ int traverseTreeObject(NativeHeader* h, Visit visit, void* arg) {
 // The tree stops naming the object as its owner when the object goes.
 template <int D>
 void deallocTreeObject(Object* o) noexcept {
-  pyLib.PyObject_GC_UnTrack(o);
-  NativeHeader* h = headerOf(o);
-  const Ref<Tree<D>>& tree = fieldsOf<TreeObject<D>>(h).tree;
+  const Ref<Tree<D>>& tree = fieldsOf<TreeObject<D>>(headerOf(o)).tree;
   if (tree && tree->owner == o) tree->owner = nullptr;
-  destroyNative<TreeObject<D>>(h);
+  deallocNative<TreeObject<D>>(o);
 }
 
 template <int D>

@@ -101,7 +101,8 @@ struct ClimberMethods {
       def("getData", [](C& c) { return PyRef::borrow(static_cast<Object*>(c.dataOrDefault())); }),
       // The payload replaced is let go here, in line, once the new one is
       // in place: code its release runs sees a sound node.
-      def("setData", [](C& c, PyRef data) { PyRef::steal(static_cast<Object*>(c.exchangeData(data.release()))); },
+      def("setData",
+          [](C& c, PyRef data) { PyRef replaced = PyRef::steal(static_cast<Object*>(c.exchangeData(data.release()))); },
           "data"),
       def("extractData", [](C& c) { return PyRef::steal(static_cast<Object*>(c.extractData())); }),
       def("hasData", &C::hasData),
